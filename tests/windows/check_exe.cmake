@@ -1,0 +1,27 @@
+cmake_minimum_required(VERSION 3.25)
+# Checks that EXE is a 32-bit x86 console program that needs nothing but
+# DLLs every Windows system has.
+execute_process(COMMAND ${OBJDUMP} -f -p ${EXE} OUTPUT_VARIABLE dump RESULTS_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
+endif()
+
+foreach(required "file format pei-i386" "Magic[ \t]+010b[ \t]+\\(PE32\\)" "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
+  if(NOT dump MATCHES "${required}")
+    message(FATAL_ERROR "${EXE}: no match for '${required}'")
+  endif()
+endforeach()
+
+set(system_dlls kernel32.dll msvcrt.dll setupapi.dll advapi32.dll)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "${EXE}: no imports found")
+endif()
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a system DLL")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
