@@ -1,6 +1,7 @@
-// Runs the real comlookup.exe as a separate process and checks what only a
-// real process shows: the full 32-bit exit status, that it writes nothing,
-// and that it starts with no DLLs beside it.
+// Runs the real comlookup.exe against device databases built with SetupAPI's
+// own installation functions, and checks what only a real process shows: the
+// full 32-bit exit status, that nothing is written, that arguments arrive as
+// the caller gave them, and that the exe starts with no DLLs beside it.
 #include <windows.h>
 
 #include <cstdint>
@@ -8,17 +9,145 @@
 #include <string>
 #include <vector>
 
+#include "common/port_source.h"
+#include "device_db.h"
 #include "process.h"
 
 namespace {
 
-using comlookup::testing::run_process;
+using comlookup::PortEntry;
+using comlookup::PortList;
+using comlookup::testing::FakePort;
 
 struct Call {
-    const char* name;
-    std::string arguments;  // the command line after the program's name, as a shell would pass it
+    std::string arguments;  // the command line after the program's name
     std::int32_t expected;
 };
+
+struct Scenario {
+    const char* name;
+    std::vector<FakePort> devices;  // created in this order
+    PortList listed;                // what the port source must return
+    std::vector<Call> calls;
+};
+
+FakePort com(const std::string& port_name, const std::string& friendly_name) {
+    return {friendly_name, port_name};
+}
+
+std::string repeat(char c, std::size_t count) {
+    return std::string(count, c);
+}
+
+std::vector<Scenario> scenarios() {
+    const std::string name255 = "Long " + repeat('n', 250);
+    const std::string name256 = "Longer " + repeat('n', 249);
+    const std::string port255 = "COM22" + repeat('0', 250);  // still reads as 22 followed by zeros: saturates
+    const std::string port256 = "COM23" + repeat('x', 251);
+    return {
+        {"no ports", {}, {}, {{"", -1}, {"\"\" USB", -1}, {"USB Serial Device", -1}, {repeat('x', 300), -1}}},
+        {"typical pair",
+         {com("COM1", "Communications Port (COM1)"), com("COM3", "USB Serial Device (COM3)")},
+         {{"COM1", "Communications Port (COM1)"}, {"COM3", "USB Serial Device (COM3)"}},
+         {{"USB Serial Device", 3},
+          {"\"USB Serial Device\"", 3},
+          {"USB", 3},
+          {"USB \"\"", 3},
+          {"\"USB Serial Device (COM3)\"", 3},
+          {"Communications Port", 1},
+          {"Serial Device", -1},
+          {"usb serial device", -1},
+          {"COM3", -1},
+          {"\"USB Serial Device (COM3) \"", -1},
+          {"", -1},
+          {"\"\" USB", -1},
+          {"\"USB  Serial\"", -1}}},
+        {"two matches",
+         {com("COM4", "USB-SERIAL Adapter"), com("COM5", "USB-SERIAL Adapter")},
+         {{"COM4", "USB-SERIAL Adapter"}, {"COM5", "USB-SERIAL Adapter"}},
+         {{"USB-SERIAL", -2}, {"USB-SERIAL Adapter", -2}, {"USB Serial", -1}}},
+        {"three matches",
+         {com("COM4", "Adapter A"), com("COM5", "Adapter B"), com("COM6", "Adapter C")},
+         {{"COM4", "Adapter A"}, {"COM5", "Adapter B"}, {"COM6", "Adapter C"}},
+         {{"Adapter", -2}, {"Adapter C", 6}}},
+        {"same port name twice",
+         {com("COM4", "Twin Port"), com("COM4", "Twin Port")},
+         {{"COM4", "Twin Port"}, {"COM4", "Twin Port"}},
+         {{"Twin", -2}}},
+        {"skip rules",
+         {{std::nullopt, "COM11"},
+          {"Port without key", std::nullopt, REG_SZ, false},
+          {"Port without PortName", std::nullopt},
+          com("LPT1", "Port LPT1"),
+          com("com4", "Port lower case"),
+          com("CO", "Port short"),
+          com("COM2", "Port good")},
+         {{"COM2", "Port good"}},
+         {{"Port", 2}, {"Port without", -1}, {"Port LPT1", -1}, {"Port lower", -1}, {"Port short", -1}}},
+        {"parallel port before serial",
+         {com("LPT1", "Printer Port (LPT1)"), com("COM2", "Communications Port (COM2)")},
+         {{"COM2", "Communications Port (COM2)"}},
+         {{"Printer", -1}, {"Communications", 2}}},
+        {"database order kept",
+         {com("COM9", "Adapter (COM9)"), com("COM2", "Adapter (COM2)")},
+         {{"COM9", "Adapter (COM9)"}, {"COM2", "Adapter (COM2)"}},
+         {{"Adapter", -2}, {"\"Adapter (COM2)\"", 2}}},
+        {"port numbers above 255",
+         {com("COM256", "High A"), com("COM1000", "High B"), com("COM65537", "High C"), com("COM4294967297", "High D")},
+         {{"COM256", "High A"}, {"COM1000", "High B"}, {"COM65537", "High C"}, {"COM4294967297", "High D"}},
+         {{"High A", 256}, {"High B", 1000}, {"High C", 65537}, {"High D", 2147483647}}},
+        {"255-byte limit",
+         {com("COM21", name255),
+          com("COM24", name256),
+          com(port255, "Wide port name"),
+          com(port256, "Too wide"),
+          {"Unterminated", "COM25" + repeat('y', 251), REG_BINARY}},
+         {{"COM21", name255}, {port255, "Wide port name"}, {"COM25" + repeat('y', 250), "Unterminated"}},
+         {{name255, 21},
+          {name255 + "n", -1},
+          {"Longer", -1},
+          {"Wide", 2147483647},
+          {"Too wide", -1},
+          {"Unterminated", 25},
+          {repeat('n', 299), -1},
+          {repeat('n', 300), -1}}},
+        {"other value types",
+         {{"Binary port", "COM8", REG_BINARY}, {"Expandable port", "COM12", REG_EXPAND_SZ}},
+         {{"COM8", "Binary port"}, {"COM12", "Expandable port"}},
+         {{"Binary", 8}, {"Expandable", 12}}},
+        {"bytes above 0x7F",
+         {com("COM8", "Ger\xE4t \xA9 (COM8)")},
+         {{"COM8", "Ger\xE4t \xA9 (COM8)"}},
+         {{"Ger\xE4t", 8}, {"\"Ger\xE4t \xA9\"", 8}, {"GER\xC4T", -1}, {"Gerat", -1}}},
+        {"arguments as given",
+         {com("COM14", "USB* Adapter"), com("COM15", "Port? (COM15)"), com("COM16", "Say \"Hi\" Port"),
+          com("COM17", "Two  Blanks"), com("COM18", "Back\\slash")},
+         {{"COM14", "USB* Adapter"},
+          {"COM15", "Port? (COM15)"},
+          {"COM16", "Say \"Hi\" Port"},
+          {"COM17", "Two  Blanks"},
+          {"COM18", "Back\\slash"}},
+         {{"USB* Adapter", 14},
+          {"\"USB*\"", 14},
+          {"Port?", 15},
+          {"Say \\\"Hi\\\"", 16},
+          {"\"Say \\\"Hi\\\" Port\"", 16},
+          {"\"Two  Blanks\"", 17},
+          {"Two \"\" Blanks", 17},
+          {"Two  Blanks", -1},
+          {"Back\\slash", 18}}},
+    };
+}
+
+std::string printable(const std::string& text) {
+    std::string shown;
+    for (const unsigned char c : text) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, c < 0x20 || c > 0x7E ? "\\x%02X" : "%c", c);
+        shown += hex;
+    }
+    return shown.size() > 36 ? shown.substr(0, 24) + "...(" + std::to_string(text.size()) + " bytes)" : shown;
+}
 
 std::string make_scratch_directory() {
     char base[MAX_PATH];
@@ -30,6 +159,58 @@ std::string make_scratch_directory() {
     return CreateDirectoryA(path, nullptr) ? path : "";
 }
 
+bool touch(const std::string& path) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+}
+
+bool same_list(const PortList& a, const PortList& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].port_name != b[i].port_name || a[i].friendly_name != b[i].friendly_name) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Prints the outcome and returns the number of failures.
+int run_scenario(const Scenario& scenario, const std::string& exe, const std::string& directory) {
+    bool ready = comlookup::testing::clear_ports();
+    for (const FakePort& device : scenario.devices) {
+        ready = ready && comlookup::testing::add_port(device);
+    }
+    if (!ready) {
+        std::printf("FAIL %-28s cannot build the device database\n", scenario.name);
+        return 1;
+    }
+    int failures = 0;
+    const PortList listed = comlookup::enumerate_com_ports();
+    const bool listed_ok = same_list(scenario.listed, listed);
+    failures += listed_ok ? 0 : 1;
+    std::printf("%-4s %-28s port source listed %u of %u devices\n", listed_ok ? "ok" : "FAIL", scenario.name,
+                static_cast<unsigned>(listed.size()), static_cast<unsigned>(scenario.devices.size()));
+    if (!listed_ok) {
+        for (const PortEntry& entry : listed) {
+            std::printf("       listed %s '%s'\n", printable(entry.port_name).c_str(),
+                        printable(entry.friendly_name).c_str());
+        }
+    }
+    for (const Call& call : scenario.calls) {
+        const auto result = comlookup::testing::run_process("\"" + exe + "\" " + call.arguments, directory);
+        const bool ok = result.started && result.status == call.expected && result.output.empty();
+        failures += ok ? 0 : 1;
+        std::printf("%-4s %-28s %-38s -> %11ld (0x%08lX)  wrote %u bytes%s\n", ok ? "ok" : "FAIL", scenario.name,
+                    printable(call.arguments).c_str(), static_cast<long>(result.status),
+                    static_cast<unsigned long>(result.status), static_cast<unsigned>(result.output.size()),
+                    ok ? "" : ("  expected " + std::to_string(call.expected)).c_str());
+    }
+    return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,33 +218,33 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: lookup_e2e PATH-TO-comlookup.exe\n");
         return 2;
     }
+    if (!comlookup::testing::running_under_wine()) {
+        std::fprintf(stderr, "lookup_e2e rewrites the ports class of the device database: it runs only under Wine\n");
+        return 2;
+    }
     char source[MAX_PATH];
     const std::string directory = make_scratch_directory();
-    // A directory holding nothing but the exe: a missing DLL would stop it from starting.
+    // The exe runs from a directory of its own, where a missing DLL would stop it
+    // from starting; the files there are what wildcard expansion would find.
     const std::string exe = directory + "\\comlookup.exe";
     if (GetFullPathNameA(argv[1], MAX_PATH, source, nullptr) == 0 || directory.empty() ||
-        !CopyFileA(source, exe.c_str(), TRUE)) {
-        std::fprintf(stderr, "cannot place %s in a scratch directory\n", argv[1]);
+        !CopyFileA(source, exe.c_str(), TRUE) || !touch(directory + "\\USB1.txt") || !touch(directory + "\\USB2.txt") ||
+        !touch(directory + "\\PortX")) {
+        std::fprintf(stderr, "cannot prepare a scratch directory for %s\n", argv[1]);
         return 2;
     }
 
-    const std::vector<Call> calls = {
-        {"no arguments", "", -1},
-        {"empty first argument", "\"\" USB", -1},
-        {"query with no port present", "USB Serial Device", -1},
-        {"query over 299 bytes", std::string(300, 'x'), -1},
-    };
     int failures = 0;
-    for (const Call& call : calls) {
-        const auto result = run_process("\"" + exe + "\" " + call.arguments, directory);
-        const bool ok = result.started && result.status == call.expected && result.output.empty();
-        failures += ok ? 0 : 1;
-        std::printf("%-4s %-28s status %11ld (0x%08lX)  expected %ld  wrote %u bytes\n", ok ? "ok" : "FAIL", call.name,
-                    static_cast<long>(result.status), static_cast<unsigned long>(result.status),
-                    static_cast<long>(call.expected), static_cast<unsigned>(result.output.size()));
+    int checks = 0;
+    for (const Scenario& scenario : scenarios()) {
+        failures += run_scenario(scenario, exe, directory);
+        checks += 1 + static_cast<int>(scenario.calls.size());
     }
-    DeleteFileA(exe.c_str());
+    comlookup::testing::clear_ports();
+    for (const char* name : {"\\comlookup.exe", "\\USB1.txt", "\\USB2.txt", "\\PortX"}) {
+        DeleteFileA((directory + name).c_str());
+    }
     RemoveDirectoryA(directory.c_str());
-    std::printf("%d passed, %d failed\n", static_cast<int>(calls.size()) - failures, failures);
+    std::printf("%d passed, %d failed\n", checks - failures, failures);
     return failures == 0 ? 0 : 1;
 }

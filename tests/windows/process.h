@@ -11,6 +11,9 @@ struct ProcessResult {
     std::string output;       // every byte written to stdout and stderr
 };
 
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+std::string quote_argument(const std::string& argument);
+
 // Runs `command_line` exactly as given (the child's C runtime splits it),
 // in `directory`, and waits for it to end.
 ProcessResult run_process(const std::string& command_line, const std::string& directory);

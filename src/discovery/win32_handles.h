@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+// setupapi.h needs the Windows types first.
+#include <setupapi.h>
+
+#include <memory>
+
+namespace comlookup {
+
+struct DeviceSetCloser {
+    void operator()(HDEVINFO set) const noexcept { SetupDiDestroyDeviceInfoList(set); }
+};
+// Empty when SetupAPI could not make the set, destroyed once otherwise.
+using DeviceSet = std::unique_ptr<void, DeviceSetCloser>;
+
+inline DeviceSet adopt_device_set(HDEVINFO set) noexcept {
+    return DeviceSet(set == INVALID_HANDLE_VALUE ? nullptr : set);
+}
+
+// Owns an open registry key; SetupAPI's INVALID_HANDLE_VALUE becomes "no key".
+class RegistryKey {
+public:
+    explicit RegistryKey(HKEY key) noexcept : key_(key == INVALID_HANDLE_VALUE ? nullptr : key) {}
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_ != nullptr) {
+            RegCloseKey(key_);
+        }
+    }
+    explicit operator bool() const noexcept { return key_ != nullptr; }
+    HKEY get() const noexcept { return key_; }
+
+private:
+    HKEY key_;
+};
+
+}  // namespace comlookup
