@@ -1,12 +1,21 @@
 cmake_minimum_required(VERSION 3.25)
-# Checks that EXE is a 32-bit x86 console program that needs nothing but
-# DLLs every Windows system has.
+# Checks that EXE is a 32-bit x86 console program that needs nothing but DLLs
+# every Windows system has, carries its manifest and version resources, and
+# has no link time in its header.
 execute_process(COMMAND ${OBJDUMP} -f -p ${EXE} OUTPUT_VARIABLE dump RESULTS_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
 endif()
 
-foreach(required "file format pei-i386" "Magic[ \t]+010b[ \t]+\\(PE32\\)" "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
+foreach(
+  required
+  "file format pei-i386"
+  "Magic[ \t]+010b[ \t]+\\(PE32\\)"
+  "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)"
+  "Time/Date[ \t]+Thu Jan  1 00:00:00 1970"
+  "Type Table:[^\n]*\n[^\n]*Entry: ID: 0x000010"  # RT_VERSION
+  "Entry: ID: 0x000018, Value: 0x[0-9a-f]+\n[^\n]*\n[^\n]*Entry: ID: 0x000001,"  # RT_MANIFEST, id 1
+)
   if(NOT dump MATCHES "${required}")
     message(FATAL_ERROR "${EXE}: no match for '${required}'")
   endif()
@@ -25,3 +34,21 @@ foreach(line IN LISTS imports)
   endif()
   message(STATUS "imports ${dll}")
 endforeach()
+
+file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|supportedOS|activeCodePage")
+string(REGEX MATCHALL "supportedOS" supported "${manifest}")
+list(LENGTH supported supported)
+if(NOT manifest MATCHES "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>" OR NOT supported EQUAL 4
+   OR manifest MATCHES "activeCodePage")
+  message(FATAL_ERROR "${EXE}: the manifest must run as invoker, list Windows 7 to 11, and set no code page")
+endif()
+
+# User Account Control takes a 32-bit exe whose version strings contain these
+# words for an installer and asks for elevation.
+file(STRINGS ${EXE} wide_strings ENCODING UTF-16LE)
+string(FIND "${wide_strings}" "VS_VERSION_INFO" start)
+string(SUBSTRING "${wide_strings}" ${start} -1 version_strings)
+string(TOLOWER "${version_strings}" lowered)
+if(NOT version_strings MATCHES "OriginalFilename;comlookup.exe" OR lowered MATCHES "install|setup|update|patch")
+  message(FATAL_ERROR "${EXE}: unexpected version strings: ${version_strings}")
+endif()

@@ -1,34 +1,75 @@
 // Sets up a device database for demonstrations in a Wine prefix, and runs a
 // program there to report its full 32-bit exit status.
 //   devdb clear
-//   devdb add PORTNAME FRIENDLY-NAME
+//   devdb add PORTNAME FRIENDLY-NAME [PORTNAME FRIENDLY-NAME...]
 //   devdb run PROGRAM [ARG...]
+//   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
+#include <windows.h>
+
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "device_db.h"
 #include "process.h"
 
 namespace {
 
+using comlookup::testing::ProcessResult;
+
 int usage() {
-    std::fprintf(stderr, "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME | devdb run PROGRAM [ARG...]\n");
+    std::fprintf(stderr,
+                 "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb run PROGRAM [ARG...]"
+                 " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
 }
 
-int run(int argc, char** argv) {
+std::string command_line_of(int argc, char** argv) {
     std::string command_line = comlookup::testing::quote_argument(argv[0]);
     for (int i = 1; i < argc; ++i) {
         command_line += " " + comlookup::testing::quote_argument(argv[i]);
     }
-    const auto result = comlookup::testing::run_process(command_line, ".");
+    return command_line;
+}
+
+ProcessResult run_or_die(const std::string& command_line) {
+    ProcessResult result = comlookup::testing::run_process(command_line, ".");
     if (!result.started) {
-        std::fprintf(stderr, "devdb: cannot start %s\n", argv[0]);
-        return 2;
+        std::fprintf(stderr, "devdb: cannot run %s\n", command_line.c_str());
+        std::exit(2);
     }
+    return result;
+}
+
+int run(int argc, char** argv) {
+    const ProcessResult result = run_or_die(command_line_of(argc, argv));
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::printf("%ld\n", static_cast<long>(result.status));
+    return 0;
+}
+
+int time_runs(int runs, int argc, char** argv) {
+    const std::string command_line = command_line_of(argc, argv);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> milliseconds;
+    long status = 0;
+    for (int i = 0; i < runs; ++i) {
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&start);
+        status = run_or_die(command_line).status;
+        QueryPerformanceCounter(&end);
+        milliseconds.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                               static_cast<double>(frequency.QuadPart));
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    const std::size_t middle = milliseconds.size() / 2;
+    const double median =
+        milliseconds.size() % 2 != 0 ? milliseconds[middle] : (milliseconds[middle - 1] + milliseconds[middle]) / 2;
+    std::printf("%.2f %ld\n", median, status);
     return 0;
 }
 
@@ -42,6 +83,9 @@ int main(int argc, char** argv) {
     if (command == "run" && argc >= 3) {
         return run(argc - 2, argv + 2);
     }
+    if (command == "time" && argc >= 4 && std::atoi(argv[2]) > 0) {
+        return time_runs(std::atoi(argv[2]), argc - 3, argv + 3);
+    }
     if (!comlookup::testing::running_under_wine()) {
         std::fprintf(stderr, "devdb changes the device database: it runs only under Wine\n");
         return 2;
@@ -49,8 +93,14 @@ int main(int argc, char** argv) {
     if (command == "clear" && argc == 2) {
         return comlookup::testing::clear_ports() ? 0 : 1;
     }
-    if (command == "add" && argc == 4) {
-        return comlookup::testing::add_port({argv[3], argv[2]}) ? 0 : 1;
+    if (command == "add" && argc >= 4 && argc % 2 == 0) {
+        for (int i = 2; i < argc; i += 2) {
+            if (!comlookup::testing::add_port({argv[i + 1], argv[i]})) {
+                std::fprintf(stderr, "devdb: cannot add %s\n", argv[i]);
+                return 1;
+            }
+        }
+        return 0;
     }
     return usage();
 }

@@ -1,0 +1,47 @@
+#!/bin/sh
+# Runs examples/find-port.bat under Wine's cmd.exe, beside a copy of
+# comlookup.exe, against a test device database.
+# Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX set, wineserver running)
+set -eu
+source_dir=$1
+build_dir=$2
+work=$build_dir/examples-test
+rm -rf "$work"
+mkdir -p "$work"
+cp "$source_dir/examples/find-port.bat" "$build_dir/comlookup.exe" "$work/"
+cd "$work"
+
+devdb() { wine "$build_dir/tests/windows/devdb.exe" "$@"; }
+devdb clear
+devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter" COM256 "High Port (COM256)"
+
+passed=0
+failed=0
+# check EXPECTED-OUTPUT EXPECTED-EXIT-CODE ARG...
+check() {
+    expected_output=$1
+    expected_code=$2
+    shift 2
+    code=0
+    wine cmd /c find-port.bat "$@" >stdout.txt 2>stderr.txt || code=$?
+    output=$(tr -d '\r' <stdout.txt)
+    if [ "$output" = "$expected_output" ] && [ "$code" = "$expected_code" ]; then
+        passed=$((passed + 1))
+        result=ok
+    else
+        failed=$((failed + 1))
+        result="FAIL (expected '$expected_output', exit $expected_code)"
+    fi
+    printf '%-44s -> %-8s exit %s  %s\n' "find-port.bat $*" "'$output'" "$code" "$result"
+}
+
+check COM3 0 USB Serial Device
+check COM3 0 "USB Serial Device"
+check COM256 0 High Port
+check "" 2 Twin
+check "" 1 Printer
+check "" 1
+
+devdb clear
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
