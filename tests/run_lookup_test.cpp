@@ -99,13 +99,10 @@ TEST(RunLookup, AnswersFromThePortSource) {
         {"empty only argument", typical, {""}, EXIT_NOT_FOUND, 0},
         {"query over 299 bytes", {{"COM9", std::string(255, 'x')}}, {std::string(300, 'x')}, EXIT_NOT_FOUND, 0},
         {"three words", typical, {"USB", "Serial", "Device"}, 3, 1},
-        {"one quoted argument", typical, {"USB Serial Device"}, 3, 1},
         {"trailing blank", {{"COM4", "USB"}, {"COM5", "USB Hub"}}, {"USB", ""}, 5, 1},
         {"299-byte query", {{"COM9", std::string(299, 'x')}}, {std::string(299, 'x')}, 9, 1},
         {"no port present", {}, {"USB"}, EXIT_NOT_FOUND, 1},
-        {"no name matches", typical, {"Printer"}, EXIT_NOT_FOUND, 1},
         {"ambiguous", twins, {"USB-SERIAL"}, EXIT_AMBIGUOUS, 1},
-        {"no digits after COM", {{"COM", "Odd Port"}}, {"Odd"}, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -26,3 +26,16 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-i686 wine wine32:i386)
 build_windows_exe() {
     (cd "$repo_root" && cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 -j "$(nproc)" >/dev/null)
 }
+
+# Runs the rest of the calling script in the Wine prefix $1, made anew with
+# $2 = up or kept with $2 = start, and stops its wineserver on exit.
+enter_wine_prefix() {
+    export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all LC_ALL=C
+    "$repo_root/scripts/wine-prefix" "$2"
+    trap '"$repo_root/scripts/wine-prefix" down' EXIT
+}
+
+# The test helper that sets up devices and runs programs in the prefix.
+devdb() {
+    wine "$repo_root/build/windows-x86/tests/windows/devdb.exe" "$@" | tr -d '\r'
+}
