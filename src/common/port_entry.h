@@ -10,6 +10,8 @@ namespace comlookup {
 struct PortEntry {
     std::string port_name;      // "PortName" value, e.g. "COM3"
     std::string friendly_name;  // device's friendly-name property
+
+    bool operator==(const PortEntry&) const = default;
 };
 
 // In the order the device database lists the devices; never sorted.

@@ -4,8 +4,10 @@
 // the caller gave them, and that the exe starts with no DLLs beside it.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ namespace {
 using comlookup::PortEntry;
 using comlookup::PortList;
 using comlookup::testing::FakePort;
+
+// Files beside the exe that "USB*" and "Port?" would expand to.
+constexpr const char* WILDCARD_BAIT[] = {"USB1.txt", "USB2.txt", "PortX"};
 
 struct Call {
     std::string arguments;  // the command line after the program's name
@@ -163,18 +168,6 @@ bool touch(const std::string& path) {
     return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
-bool same_list(const PortList& a, const PortList& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].port_name != b[i].port_name || a[i].friendly_name != b[i].friendly_name) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Prints the outcome and returns the number of failures.
 int run_scenario(const Scenario& scenario, const std::string& exe, const std::string& directory) {
     bool ready = comlookup::testing::clear_ports();
@@ -187,7 +180,7 @@ int run_scenario(const Scenario& scenario, const std::string& exe, const std::st
     }
     int failures = 0;
     const PortList listed = comlookup::enumerate_com_ports();
-    const bool listed_ok = same_list(scenario.listed, listed);
+    const bool listed_ok = listed == scenario.listed;
     failures += listed_ok ? 0 : 1;
     std::printf("%-4s %-28s port source listed %u of %u devices\n", listed_ok ? "ok" : "FAIL", scenario.name,
                 static_cast<unsigned>(listed.size()), static_cast<unsigned>(scenario.devices.size()));
@@ -226,8 +219,9 @@ int main(int argc, char** argv) {
     // from starting; the files there are what wildcard expansion would find.
     const std::string exe = directory + "\\comlookup.exe";
     if (GetFullPathNameA(argv[1], MAX_PATH, source, nullptr) == 0 || directory.empty() ||
-        !CopyFileA(source, exe.c_str(), TRUE) || !touch(directory + "\\USB1.txt") || !touch(directory + "\\USB2.txt") ||
-        !touch(directory + "\\PortX")) {
+        !CopyFileA(source, exe.c_str(), TRUE) ||
+        !std::all_of(std::begin(WILDCARD_BAIT), std::end(WILDCARD_BAIT),
+                     [&](const char* name) { return touch(directory + "\\" + name); })) {
         std::fprintf(stderr, "cannot prepare a scratch directory for %s\n", argv[1]);
         return 2;
     }
@@ -239,8 +233,9 @@ int main(int argc, char** argv) {
         checks += 1 + static_cast<int>(scenario.calls.size());
     }
     comlookup::testing::clear_ports();
-    for (const char* name : {"\\comlookup.exe", "\\USB1.txt", "\\USB2.txt", "\\PortX"}) {
-        DeleteFileA((directory + name).c_str());
+    DeleteFileA(exe.c_str());
+    for (const char* name : WILDCARD_BAIT) {
+        DeleteFileA((directory + "\\" + name).c_str());
     }
     RemoveDirectoryA(directory.c_str());
     std::printf("%d passed, %d failed\n", checks - failures, failures);
