@@ -1,7 +1,16 @@
 cmake_minimum_required(VERSION 3.25)
-# Checks that EXE is a 32-bit x86 console program that needs nothing but DLLs
-# every Windows system has, carries its manifest and version resources, and
-# has no link time in its header.
+# Checks that EXE is a console program for ARCH (x86 or amd64) that needs
+# nothing but DLLs every Windows system has, carries its manifest and version
+# resources, and has no link time in its header.
+if(ARCH STREQUAL "x86")
+  set(format "file format pei-i386")
+  set(magic "Magic[ \t]+010b[ \t]+\\(PE32\\)")
+elseif(ARCH STREQUAL "amd64")
+  set(format "file format pei-x86-64")
+  set(magic "Magic[ \t]+020b[ \t]+\\(PE32\\+\\)")
+else()
+  message(FATAL_ERROR "ARCH must be x86 or amd64, not '${ARCH}'")
+endif()
 execute_process(COMMAND ${OBJDUMP} -f -p ${EXE} OUTPUT_VARIABLE dump RESULTS_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
@@ -9,8 +18,8 @@ endif()
 
 foreach(
   required
-  "file format pei-i386"
-  "Magic[ \t]+010b[ \t]+\\(PE32\\)"
+  "${format}"
+  "${magic}"
   "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)"
   "Time/Date[ \t]+Thu Jan  1 00:00:00 1970"
   "Type Table:[^\n]*\n[^\n]*Entry: ID: 0x000010"  # RT_VERSION
@@ -35,12 +44,12 @@ foreach(line IN LISTS imports)
   message(STATUS "imports ${dll}")
 endforeach()
 
-file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|supportedOS|activeCodePage")
+file(STRINGS ${EXE} manifest REGEX "processorArchitecture|requestedExecutionLevel|supportedOS|activeCodePage")
 string(REGEX MATCHALL "supportedOS" supported "${manifest}")
 list(LENGTH supported supported)
 if(NOT manifest MATCHES "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>" OR NOT supported EQUAL 4
-   OR manifest MATCHES "activeCodePage")
-  message(FATAL_ERROR "${EXE}: the manifest must run as invoker, list Windows 7 to 11, and set no code page")
+   OR manifest MATCHES "activeCodePage" OR NOT manifest MATCHES "processorArchitecture=\"${ARCH}\"")
+  message(FATAL_ERROR "${EXE}: the manifest must name ${ARCH}, run as invoker, list Windows 7 to 11, and set no code page")
 endif()
 
 # User Account Control takes a 32-bit exe whose version strings contain these

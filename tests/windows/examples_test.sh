@@ -1,17 +1,23 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs examples/find-port.bat under Wine's cmd.exe, beside a copy of
 # comlookup.exe, against a test device database.
-# Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX set, wineserver running)
-set -eu
+# Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
+set -euo pipefail
 source_dir=$1
 build_dir=$2
+source "$source_dir/scripts/lib/wine.sh"
+wine_environment
+if reason=$(wine_unusable); then
+    echo "skipped: $reason"
+    exit 77
+fi
 work=$build_dir/examples-test
 rm -rf "$work"
 mkdir -p "$work"
 cp "$source_dir/examples/find-port.bat" "$build_dir/comlookup.exe" "$work/"
 cd "$work"
 
-devdb() { wine "$build_dir/tests/windows/devdb.exe" "$@"; }
+devdb() { wine_run "$build_dir/tests/windows/devdb.exe" "$@"; }
 devdb clear
 devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter" COM256 "High Port (COM256)"
 
@@ -23,7 +29,7 @@ check() {
     expected_code=$2
     shift 2
     code=0
-    wine cmd /c find-port.bat "$@" >stdout.txt 2>stderr.txt || code=$?
+    wine_run cmd /c find-port.bat "$@" >stdout.txt 2>stderr.txt || code=$?
     output=$(tr -d '\r' <stdout.txt)
     if [ "$output" = "$expected_output" ] && [ "$code" = "$expected_code" ]; then
         passed=$((passed + 1))

@@ -1,0 +1,68 @@
+# Sourced by the scripts and the Wine tests: runs Windows programs under Wine
+# in the prefix $WINEPREFIX, for the architecture $WINEARCH (win32 or win64).
+
+# The loader is chosen here, never left to /usr/bin/wine: Debian's wrapper
+# takes the 32-bit loader whenever wine32 is installed, even on a host that
+# cannot run 32-bit programs, and then fails for 64-bit programs too.
+wine_loader() {
+    local name=wine
+    [ "$WINEARCH" = win64 ] && name=wine64
+    if [ -x "/usr/lib/wine/$name" ]; then
+        echo "/usr/lib/wine/$name"
+    else
+        command -v "$name" || echo "$name"
+    fi
+}
+
+# Prints why 32-bit Wine cannot run here and succeeds; fails where it can, and
+# always for win64. COMLOOKUP_NO_32BIT=1 makes any host behave as one whose
+# kernel has no IA-32 emulation, so that both paths can be tried anywhere.
+wine_unusable() {
+    [ "$WINEARCH" = win32 ] || return 1
+    if [ "${COMLOOKUP_NO_32BIT:-0}" != 0 ]; then
+        echo "COMLOOKUP_NO_32BIT=$COMLOOKUP_NO_32BIT is set"
+        return 0
+    fi
+    local loader output status=0
+    loader=$(wine_loader)
+    output=$("$loader" --version 2>&1) || status=$?
+    # 126: the kernel would not execute it ("Exec format error"). Any other
+    # failure is a broken install, which the tests themselves should show.
+    [ "$status" -eq 126 ] || return 1
+    echo "this host cannot run 32-bit programs: ${output##*: } from $loader"
+}
+
+wine_environment() {
+    : "${WINEPREFIX:?set WINEPREFIX to a throwaway directory}" "${WINEARCH:?set WINEARCH to win32 or win64}"
+    # WINELOADER is also what Wine starts child processes with. LC_ALL=C gives
+    # the prefix code page 1252 whatever the host's locale.
+    WINELOADER=$(wine_loader)
+    export WINEPREFIX WINEARCH WINELOADER WINEDEBUG=-all LC_ALL=C
+}
+
+wine_run() {
+    "$WINELOADER" "$@"
+}
+
+# up: a fresh prefix with a persistent wineserver, so that wine calls made from
+# a harness that captures output return as soon as they end.
+# start: the same, but keeps a prefix that already exists.
+# down: stops that wineserver and everything running in the prefix.
+wine_prefix() {
+    case "$1" in
+    up | start)
+        wineserver -k >/dev/null 2>&1 || true
+        if [ "$1" = up ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+            rm -rf "$WINEPREFIX"
+            mkdir -p "$WINEPREFIX"
+            wineserver -p </dev/null >/dev/null 2>&1
+            wine_run wineboot --init </dev/null >/dev/null 2>&1
+        else
+            wineserver -p </dev/null >/dev/null 2>&1
+        fi
+        ;;
+    down)
+        wineserver -k >/dev/null 2>&1 || true
+        ;;
+    esac
+}
