@@ -14,9 +14,11 @@ if %status% GEQ 0 (
     echo COM%status%
     exit /b 0
 )
-if %status% EQU -2 (
-    echo More than one serial device matches that name. 1>&2
-    exit /b 2
-)
-echo No serial device matches that name. 1>&2
+rem The words go to the messages outside any ( ) block, where a ")" in them
+rem cannot end the block early.
+if %status% EQU -2 goto ambiguous
+>&2 echo No serial device matches that name. To see why: comlookup-list %*
 exit /b 1
+:ambiguous
+>&2 echo More than one serial device matches that name. To see which: comlookup-list %*
+exit /b 2

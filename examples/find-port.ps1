@@ -9,7 +9,7 @@ if (-not (Test-Path -LiteralPath $comlookup)) { $comlookup = 'comlookup.exe' }
 & $comlookup @args
 $status = $LASTEXITCODE
 switch ($status) {
-    -1 { [Console]::Error.WriteLine('No serial device matches that name.'); exit 1 }
-    -2 { [Console]::Error.WriteLine('More than one serial device matches that name.'); exit 2 }
+    -1 { [Console]::Error.WriteLine("No serial device matches that name. To see why: comlookup-list $args"); exit 1 }
+    -2 { [Console]::Error.WriteLine("More than one serial device matches that name. To see which: comlookup-list $args"); exit 2 }
     default { "COM$status"; exit 0 }
 }

@@ -6,37 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "common/port_source.h"
+#include "lookup/query.h"
+#include "test_support.h"
 
 namespace comlookup {
 namespace {
 
-PortList g_ports;
-int g_source_calls = 0;
-
-}  // namespace
-
-// Stands in for the platform's device database.
-PortList enumerate_com_ports() {
-    ++g_source_calls;
-    return g_ports;
-}
-
-namespace {
-
-struct Args {
-    std::vector<std::string> texts;
-    std::vector<const char*> argv;
-
-    explicit Args(std::vector<std::string> arguments) : texts(std::move(arguments)) {
-        texts.insert(texts.begin(), "comlookup.exe");
-        for (const std::string& text : texts) {
-            argv.push_back(text.c_str());
-        }
-        argv.push_back(nullptr);
-    }
-    int argc() const { return static_cast<int>(texts.size()); }
-};
+using testing::Args;
+using testing::g_ports;
+using testing::g_source_calls;
 
 std::string query_of(const std::vector<std::string>& arguments) {
     const Args args(arguments);

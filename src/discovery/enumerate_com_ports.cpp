@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "common/port_source.h"
+#include "common/port_survey.h"
 
 namespace comlookup {
 namespace {
@@ -27,55 +28,64 @@ std::string text_of(const NameBuffer& buffer) {
     return std::string(buffer.begin(), end);
 }
 
-std::optional<std::string> read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device) {
+SkipReason read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
     NameBuffer buffer{};
     DWORD required = 0;
     if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
                                            reinterpret_cast<BYTE*>(buffer.data()), NAME_BUFFER_SIZE, &required)) {
-        return std::nullopt;
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? SkipReason::friendly_name_too_long
+                                                           : SkipReason::no_friendly_name;
     }
-    return text_of(buffer);
+    name = text_of(buffer);
+    return SkipReason::none;
 }
 
-std::optional<std::string> read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device) {
+SkipReason read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
     const RegistryKey key(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
     if (!key) {
-        return std::nullopt;
+        return SkipReason::no_device_key;
     }
     NameBuffer buffer{};
     DWORD type = 0;
     DWORD size = NAME_BUFFER_SIZE;
     // The value's type is deliberately ignored: only its bytes count.
-    if (RegQueryValueExA(key.get(), "PortName", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
+    const LSTATUS status =
+        RegQueryValueExA(key.get(), "PortName", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status != ERROR_SUCCESS) {
+        return status == ERROR_MORE_DATA ? SkipReason::port_name_too_long : SkipReason::no_port_name;
     }
-    return text_of(buffer);
+    name = text_of(buffer);
+    return SkipReason::none;
 }
 
 }  // namespace
 
-PortList enumerate_com_ports() {
-    PortList ports;
+std::optional<Survey> survey_ports() {
     const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
     if (!set) {
-        return ports;
+        return std::nullopt;
     }
+    Survey survey;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
-        std::optional<std::string> friendly_name = read_friendly_name(set.get(), device);
-        if (!friendly_name) {
-            continue;
+        SurveyedPort port;
+        port.skip = read_friendly_name(set.get(), device, port.friendly_name);
+        if (port.skip == SkipReason::none) {
+            port.skip = read_port_name(set.get(), device, port.port_name);
         }
-        std::optional<std::string> port_name = read_port_name(set.get(), device);
         // Leaves out LPT ports of the same setup class, and any other name.
-        if (!port_name || !port_name->starts_with("COM")) {
-            continue;
+        if (port.skip == SkipReason::none && !port.port_name.starts_with("COM")) {
+            port.skip = SkipReason::not_com;
         }
-        ports.push_back({std::move(*port_name), std::move(*friendly_name)});
+        survey.push_back(std::move(port));
     }
-    return ports;
+    return survey;
+}
+
+PortList enumerate_com_ports() {
+    const std::optional<Survey> survey = survey_ports();
+    return survey ? listed_ports(*survey) : PortList{};
 }
 
 }  // namespace comlookup

@@ -14,7 +14,7 @@ constexpr bool is_c_space(char c) {
 
 // Reads the number the way atoi does, but saturates to INT_MAX or INT_MIN as
 // the Windows C runtime documents, instead of overflowing.
-std::int32_t read_port_number(std::string_view text) {
+std::int32_t read_number(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) {
         ++i;
@@ -40,19 +40,26 @@ std::int32_t read_port_number(std::string_view text) {
 
 }  // namespace
 
+bool begins_with_query(std::string_view friendly_name, std::string_view query) {
+    return friendly_name.starts_with(query);
+}
+
+std::int32_t port_number(std::string_view port_name) {
+    port_name.remove_prefix(port_name.size() < PORT_PREFIX.size() ? port_name.size() : PORT_PREFIX.size());
+    return read_number(port_name);
+}
+
 std::int32_t select_port(const PortList& list, std::string_view query) {
     int matches = 0;
     std::int32_t port = EXIT_NOT_FOUND;
     for (const PortEntry& entry : list) {
-        if (!std::string_view(entry.friendly_name).starts_with(query)) {
+        if (!begins_with_query(entry.friendly_name, query)) {
             continue;
         }
         if (++matches > 1) {
             return EXIT_AMBIGUOUS;
         }
-        std::string_view name = entry.port_name;
-        name.remove_prefix(name.size() < PORT_PREFIX.size() ? name.size() : PORT_PREFIX.size());
-        port = read_port_number(name);
+        port = port_number(entry.port_name);
     }
     return port;
 }

@@ -1,5 +1,5 @@
 cmake_minimum_required(VERSION 3.25)
-# Checks that EXE is a console program for ARCH (x86 or amd64) that needs
+# Checks that EXE, built as NAME, is a console program for ARCH (x86 or amd64) that needs
 # nothing but DLLs every Windows system has, carries its manifest and version
 # resources, and has no link time in its header.
 if(ARCH STREQUAL "x86")
@@ -58,6 +58,6 @@ file(STRINGS ${EXE} wide_strings ENCODING UTF-16LE)
 string(FIND "${wide_strings}" "VS_VERSION_INFO" start)
 string(SUBSTRING "${wide_strings}" ${start} -1 version_strings)
 string(TOLOWER "${version_strings}" lowered)
-if(NOT version_strings MATCHES "OriginalFilename;comlookup.exe" OR lowered MATCHES "install|setup|update|patch")
+if(NOT version_strings MATCHES "OriginalFilename;${NAME}.exe" OR lowered MATCHES "install|setup|update|patch")
   message(FATAL_ERROR "${EXE}: unexpected version strings: ${version_strings}")
 endif()

@@ -23,30 +23,35 @@ devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter
 
 passed=0
 failed=0
-# check EXPECTED-OUTPUT EXPECTED-EXIT-CODE ARG...
+# check EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE ARG...
 check() {
     expected_output=$1
-    expected_code=$2
-    shift 2
+    expected_error=$2
+    expected_code=$3
+    shift 3
     code=0
     wine_run cmd /c find-port.bat "$@" >stdout.txt 2>stderr.txt || code=$?
     output=$(tr -d '\r' <stdout.txt)
-    if [ "$output" = "$expected_output" ] && [ "$code" = "$expected_code" ]; then
+    error=$(tr -d '\r' <stderr.txt)
+    if [ "$output" = "$expected_output" ] && [ "$error" = "$expected_error" ] && [ "$code" = "$expected_code" ]; then
         passed=$((passed + 1))
         result=ok
     else
         failed=$((failed + 1))
-        result="FAIL (expected '$expected_output', exit $expected_code)"
+        result="FAIL (expected '$expected_output', exit $expected_code, stderr '$expected_error'; stderr was '$error')"
     fi
     printf '%-44s -> %-8s exit %s  %s\n' "find-port.bat $*" "'$output'" "$code" "$result"
 }
 
-check COM3 0 USB Serial Device
-check COM3 0 "USB Serial Device"
-check COM256 0 High Port
-check "" 2 Twin
-check "" 1 Printer
-check "" 1
+none="No serial device matches that name. To see why: comlookup-list"
+several="More than one serial device matches that name. To see which: comlookup-list"
+check COM3 "" 0 USB Serial Device
+check COM3 "" 0 "USB Serial Device"
+check COM256 "" 0 High Port
+check "" "$several Twin" 2 Twin
+check "" "$none Printer" 1 Printer
+check "" "$none Printer (x)" 1 Printer "(x)"
+check "" "$none " 1
 
 devdb clear
 echo "$passed passed, $failed failed"

@@ -1,7 +1,10 @@
 // Runs the real comlookup.exe against device databases built with SetupAPI's
 // own installation functions, and checks what only a real process shows: the
 // full 32-bit exit status, that nothing is written, that arguments arrive as
-// the caller gave them, and that the exe starts with no DLLs beside it.
+// the caller gave them, and that the exe starts with no DLLs beside it. Runs
+// comlookup-list.exe with the same arguments beside it: the status it states
+// must be the one comlookup.exe returned, and its listings must show what
+// comlookup sees.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,6 +37,13 @@ struct Scenario {
     std::vector<FakePort> devices;  // created in this order
     PortList listed;                // what the port source must return
     std::vector<Call> calls;
+};
+
+// Lines that comlookup-list must print, in this order, for a scenario's devices.
+struct Listing {
+    const char* scenario;
+    std::string arguments;
+    std::vector<std::string> lines;
 };
 
 FakePort com(const std::string& port_name, const std::string& friendly_name) {
@@ -84,7 +94,9 @@ std::vector<Scenario> scenarios() {
           com("LPT1", "Port LPT1"),
           com("com4", "Port lower case"),
           com("CO", "Port short"),
-          com("COM2", "Port good")},
+          com("COM2", "Port good"),
+          com("COM24", "Port " + repeat('n', 251)),
+          com(port256, "Port too wide")},
          {{"COM2", "Port good"}},
          {{"Port", 2}, {"Port without", -1}, {"Port LPT1", -1}, {"Port lower", -1}, {"Port short", -1}}},
         {"parallel port before serial",
@@ -142,6 +154,72 @@ std::vector<Scenario> scenarios() {
     };
 }
 
+std::vector<Listing> listings() {
+    return {
+        {"skip rules",
+         "",
+         {"9 present devices of the Ports class, 1 listed, in the order comlookup reads them:",
+          "       -  -         -  left out: no friendly name",
+          "       -  -         \"Port without key\"  left out: no device key to read \"PortName\" from",
+          "       -  -         \"Port without PortName\"  left out: no \"PortName\" value",
+          "       -  LPT1      \"Port LPT1\"  left out: port name does not begin with \"COM\"",
+          "       -  com4      \"Port lower case\"  left out: port name does not begin with \"COM\"",
+          "       -  CO        \"Port short\"  left out: port name does not begin with \"COM\"",
+          "       2  COM2      \"Port good\"", "       -  -         -  left out: friendly name longer than 255 bytes",
+          "       -  -         \"Port too wide\"  left out: \"PortName\" longer than 255 bytes", "",
+          "exit status -1: no query was given"}},
+        {"skip rules",
+         "Port LPT",
+         {"Query: \"Port LPT\" (8 bytes)",
+          "       -  LPT1      \"Port LPT1\"  left out: port name does not begin with \"COM\"; its friendly name "
+          "begins "
+          "with the query",
+          "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
+          "are on devices comlookup leaves out"}},
+        {"typical pair",
+         "usb  serial",
+         {"~      3  COM3      \"USB Serial Device (COM3)\"  near miss: would match if case and runs of blanks were "
+          "ignored",
+          "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"}},
+        {"typical pair",
+         "Serial Device",
+         {"       1  COM1      \"Communications Port (COM1)\"",
+          "~      3  COM3      \"USB Serial Device (COM3)\"  near miss: holds the query further in, not at its start"}},
+        {"two matches",
+         "USB-SERIAL",
+         {"*      4  COM4      \"USB-SERIAL Adapter\"  begins with the query",
+          "*      5  COM5      \"USB-SERIAL Adapter\"  begins with the query",
+          "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
+          "one"}},
+        {"bytes above 0x7F",
+         "Ger\xE4t",
+         {"Query: \"Ger\xE4t\" (5 bytes)", "*      8  COM8      \"Ger\xE4t \xA9 (COM8)\"  begins with the query",
+          "exit status 8: exactly one listed device's friendly name begins with the query, on COM8"}},
+    };
+}
+
+std::vector<std::string> lines_of(const std::string& output) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = output.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(output.substr(start, end - start));
+    }
+    return lines;
+}
+
+// Whether `expected` stand in `lines` in this order, each a whole line.
+bool has_lines_in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
+    auto at = lines.begin();
+    for (const std::string& line : expected) {
+        at = std::find(at, lines.end(), line);
+        if (at == lines.end()) {
+            return false;
+        }
+        ++at;
+    }
+    return true;
+}
+
 std::string printable(const std::string& text) {
     std::string shown;
     for (const unsigned char c : text) {
@@ -168,8 +246,30 @@ bool touch(const std::string& path) {
     return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
+struct Programs {
+    std::string lookup;  // comlookup.exe
+    std::string list;    // comlookup-list.exe
+    std::string directory;
+};
+
+comlookup::testing::ProcessResult run(const std::string& exe, const std::string& arguments, const Programs& programs) {
+    return comlookup::testing::run_process("\"" + exe + "\" " + arguments, programs.directory);
+}
+
 // Prints the outcome and returns the number of failures.
-int run_scenario(const Scenario& scenario, const std::string& exe, const std::string& directory) {
+int check_listing(const Listing& listing, const Programs& programs) {
+    const auto result = run(programs.list, listing.arguments, programs);
+    const bool ok = result.started && result.status == 0 && has_lines_in_order(lines_of(result.output), listing.lines);
+    std::printf("%-4s %-28s comlookup-list %-23s -> %u lines as expected\n", ok ? "ok" : "FAIL", listing.scenario,
+                printable(listing.arguments).c_str(), ok ? static_cast<unsigned>(listing.lines.size()) : 0U);
+    if (!ok) {
+        std::printf("       status %ld, printed:\n%s", static_cast<long>(result.status), result.output.c_str());
+    }
+    return ok ? 0 : 1;
+}
+
+// Prints the outcome and returns the number of failures.
+int run_scenario(const Scenario& scenario, const Programs& programs) {
     bool ready = comlookup::testing::clear_ports();
     for (const FakePort& device : scenario.devices) {
         ready = ready && comlookup::testing::add_port(device);
@@ -191,49 +291,69 @@ int run_scenario(const Scenario& scenario, const std::string& exe, const std::st
         }
     }
     for (const Call& call : scenario.calls) {
-        const auto result = comlookup::testing::run_process("\"" + exe + "\" " + call.arguments, directory);
+        const auto result = run(programs.lookup, call.arguments, programs);
         const bool ok = result.started && result.status == call.expected && result.output.empty();
         failures += ok ? 0 : 1;
-        std::printf("%-4s %-28s %-38s -> %11ld (0x%08lX)  wrote %u bytes%s\n", ok ? "ok" : "FAIL", scenario.name,
+        // What comlookup-list states for the same arguments: its last line.
+        const auto listed_result = run(programs.list, call.arguments, programs);
+        const std::vector<std::string> lines = lines_of(listed_result.output);
+        const std::string said = "exit status " + std::to_string(result.status) + ":";
+        const bool agrees =
+            listed_result.started && listed_result.status == 0 && !lines.empty() && lines.back().starts_with(said);
+        failures += agrees ? 0 : 1;
+        std::printf("%-4s %-28s %-38s -> %11ld (0x%08lX)  wrote %u bytes%s; %s\n", ok ? "ok" : "FAIL", scenario.name,
                     printable(call.arguments).c_str(), static_cast<long>(result.status),
                     static_cast<unsigned long>(result.status), static_cast<unsigned>(result.output.size()),
-                    ok ? "" : ("  expected " + std::to_string(call.expected)).c_str());
+                    ok ? "" : ("  expected " + std::to_string(call.expected)).c_str(),
+                    agrees
+                        ? "comlookup-list agrees"
+                        : ("FAIL comlookup-list says '" + printable(lines.empty() ? "" : lines.back()) + "'").c_str());
+    }
+    for (const Listing& listing : listings()) {
+        if (std::string_view(listing.scenario) == scenario.name) {
+            failures += check_listing(listing, programs);
+        }
     }
     return failures;
 }
 
 }  // namespace
 
+bool copy_beside(const char* source, const std::string& target) {
+    char path[MAX_PATH];
+    return GetFullPathNameA(source, MAX_PATH, path, nullptr) != 0 && CopyFileA(path, target.c_str(), TRUE);
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: lookup_e2e PATH-TO-comlookup.exe\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: lookup_e2e PATH-TO-comlookup.exe PATH-TO-comlookup-list.exe\n");
         return 2;
     }
     if (!comlookup::testing::running_under_wine()) {
         std::fprintf(stderr, "lookup_e2e rewrites the ports class of the device database: it runs only under Wine\n");
         return 2;
     }
-    char source[MAX_PATH];
+    // The exes run from a directory of their own, where a missing DLL would
+    // stop them from starting; the files there are what wildcard expansion
+    // would find.
     const std::string directory = make_scratch_directory();
-    // The exe runs from a directory of its own, where a missing DLL would stop it
-    // from starting; the files there are what wildcard expansion would find.
-    const std::string exe = directory + "\\comlookup.exe";
-    if (GetFullPathNameA(argv[1], MAX_PATH, source, nullptr) == 0 || directory.empty() ||
-        !CopyFileA(source, exe.c_str(), TRUE) ||
+    const Programs programs{directory + "\\comlookup.exe", directory + "\\comlookup-list.exe", directory};
+    if (directory.empty() || !copy_beside(argv[1], programs.lookup) || !copy_beside(argv[2], programs.list) ||
         !std::all_of(std::begin(WILDCARD_BAIT), std::end(WILDCARD_BAIT),
                      [&](const char* name) { return touch(directory + "\\" + name); })) {
-        std::fprintf(stderr, "cannot prepare a scratch directory for %s\n", argv[1]);
+        std::fprintf(stderr, "cannot prepare a scratch directory for %s and %s\n", argv[1], argv[2]);
         return 2;
     }
 
     int failures = 0;
-    int checks = 0;
+    int checks = static_cast<int>(listings().size());
     for (const Scenario& scenario : scenarios()) {
-        failures += run_scenario(scenario, exe, directory);
-        checks += 1 + static_cast<int>(scenario.calls.size());
+        failures += run_scenario(scenario, programs);
+        checks += 1 + 2 * static_cast<int>(scenario.calls.size());
     }
     comlookup::testing::clear_ports();
-    DeleteFileA(exe.c_str());
+    DeleteFileA(programs.lookup.c_str());
+    DeleteFileA(programs.list.c_str());
     for (const char* name : WILDCARD_BAIT) {
         DeleteFileA((directory + "\\" + name).c_str());
     }

@@ -5,29 +5,6 @@
 #include <vector>
 
 namespace comlookup::testing {
-namespace {
-
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { reset(); }
-    void reset() noexcept {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-        handle_ = nullptr;
-    }
-    HANDLE get() const { return handle_; }
-    HANDLE* out() { return &handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
-}  // namespace
 
 std::string quote_argument(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
@@ -49,21 +26,24 @@ std::string quote_argument(const std::string& argument) {
     return quoted + '"';
 }
 
-ProcessResult run_process(const std::string& command_line, const std::string& directory) {
+ProcessResult run_process(const std::string& command_line, const std::string& directory, HANDLE output) {
     ProcessResult result;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle read_end;
     Handle write_end;
-    if (!CreatePipe(read_end.out(), write_end.out(), &inheritable, 0) ||
-        !SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
-        return result;
+    if (output == nullptr) {
+        if (!CreatePipe(read_end.out(), write_end.out(), &inheritable, 0) ||
+            !SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
+            return result;
+        }
+        output = write_end.get();
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write_end.get();
-    startup.hStdError = write_end.get();
+    startup.hStdOutput = output;
+    startup.hStdError = output;
     PROCESS_INFORMATION info{};
     std::vector<char> mutable_line(command_line.begin(), command_line.end());
     mutable_line.push_back('\0');
@@ -74,12 +54,14 @@ ProcessResult run_process(const std::string& command_line, const std::string& di
     result.started = true;
     const Handle process(info.hProcess);
     const Handle thread(info.hThread);
-    // Only the child may hold the write end now, so the reads below end when it does.
-    write_end.reset();
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(read_end.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        result.output.append(chunk, got);
+    if (read_end.get() != nullptr) {
+        // Only the child may hold the write end now, so the reads below end when it does.
+        write_end.reset();
+        char chunk[4096];
+        DWORD got = 0;
+        while (ReadFile(read_end.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            result.output.append(chunk, got);
+        }
     }
     WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;

@@ -1,9 +1,32 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
 namespace comlookup::testing {
+
+// Owns a kernel handle; INVALID_HANDLE_VALUE and null are "none".
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { reset(); }
+    void reset() noexcept {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+        handle_ = nullptr;
+    }
+    HANDLE get() const { return handle_; }
+    HANDLE* out() { return &handle_; }
+
+private:
+    HANDLE handle_ = nullptr;
+};
 
 struct ProcessResult {
     bool started = false;
@@ -15,7 +38,9 @@ struct ProcessResult {
 std::string quote_argument(const std::string& argument);
 
 // Runs `command_line` exactly as given (the child's C runtime splits it),
-// in `directory`, and waits for it to end.
-ProcessResult run_process(const std::string& command_line, const std::string& directory);
+// in `directory`, and waits for it to end. Its stdout and stderr go to
+// `output` when that is given (an inheritable handle), and are read back
+// otherwise.
+ProcessResult run_process(const std::string& command_line, const std::string& directory, HANDLE output = nullptr);
 
 }  // namespace comlookup::testing

@@ -1,0 +1,97 @@
+// Runs comlookup-list.exe in a real console whose code page is not the ANSI
+// code page the names are in, and reads back from the console's own screen
+// buffer that a name with bytes above 0x7F shows as the characters it means.
+// Needs a console: under Wine, run it on a terminal (script(1) makes one).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "device_db.h"
+#include "process.h"
+
+namespace {
+
+using comlookup::testing::Handle;
+
+// Code page 437 shows byte 0xE4 as U+03A3 (Greek capital sigma), where the
+// ANSI code page 1252 means U+00E4 (a with diaeresis).
+constexpr UINT CONSOLE_CODE_PAGE = 437;
+constexpr const char* DEVICE_NAME = "Ger\xE4t \xA9 (COM8)";
+constexpr const wchar_t* SHOWN_NAME = L"\"Ger\u00E4t \u00A9 (COM8)\"";
+constexpr const wchar_t* RAW_SHOWN = L"Ger\u03A3t";
+
+COORD cursor_of(HANDLE console) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(console, &info);
+    return info.dwCursorPosition;
+}
+
+// The screen's text from row `from` to the cursor, a line per row.
+std::wstring screen_since(HANDLE console, SHORT from) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(console, &info);
+    std::wstring text;
+    for (SHORT y = from; y <= info.dwCursorPosition.Y; ++y) {
+        std::wstring row(static_cast<std::size_t>(info.dwSize.X), L' ');
+        DWORD got = 0;
+        ReadConsoleOutputCharacterW(console, row.data(), static_cast<DWORD>(row.size()), COORD{0, y}, &got);
+        text += row.substr(0, got) + L'\n';
+    }
+    return text;
+}
+
+// Whole lines at a time: Wine's terminal console draws byte-wise writes a
+// character at a time, which no log can be read from.
+std::string g_report;
+
+bool check(bool ok, const char* what) {
+    g_report += std::string(ok ? "ok   " : "FAIL ") + what + "\r\n";
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 || !comlookup::testing::running_under_wine()) {
+        std::fprintf(stderr, "usage, under Wine only: console_test PATH-TO-comlookup-list.exe\n");
+        return 2;
+    }
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const Handle console(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inheritable, OPEN_EXISTING, 0, nullptr));
+    DWORD mode = 0;
+    if (!GetConsoleMode(console.get(), &mode) || !SetConsoleOutputCP(CONSOLE_CODE_PAGE)) {
+        std::fprintf(stderr, "console_test needs a console whose code page it can set (run it on a terminal)\n");
+        return 2;
+    }
+    if (!comlookup::testing::clear_ports() || !comlookup::testing::add_port({DEVICE_NAME, "COM8"})) {
+        std::fprintf(stderr, "cannot build the device database\n");
+        return 2;
+    }
+
+    // What writing the bytes unchanged would show: the check below would catch it.
+    SHORT from = cursor_of(console.get()).Y;
+    DWORD written = 0;
+    WriteFile(console.get(), "Ger\xE4t\r\n", 7, &written, nullptr);
+    const bool raw_differs = screen_since(console.get(), from).find(RAW_SHOWN) != std::wstring::npos;
+
+    from = cursor_of(console.get()).Y;
+    char path[MAX_PATH];
+    GetFullPathNameA(argv[1], MAX_PATH, path, nullptr);
+    const auto result = comlookup::testing::run_process("\"" + std::string(path) + "\" Ger\xE4t", ".", console.get());
+    const std::wstring screen = screen_since(console.get(), from);
+    comlookup::testing::clear_ports();
+
+    int failures = 0;
+    failures += check(raw_differs, "the console shows raw ANSI bytes in its own code page") ? 0 : 1;
+    failures += check(result.started && result.status == 0, "comlookup-list ran and exited with 0") ? 0 : 1;
+    failures +=
+        check(screen.find(L"Query: \"Ger\u00E4t\"") != std::wstring::npos, "the query shows as Ger\\u00E4t") ? 0 : 1;
+    failures +=
+        check(screen.find(SHOWN_NAME) != std::wstring::npos, "the device's name shows as its characters") ? 0 : 1;
+    failures += check(screen.find(L"exit status 8:") != std::wstring::npos, "the status line reads 8") ? 0 : 1;
+    g_report += std::to_string(5 - failures) + " passed, " + std::to_string(failures) + " failed\r\n";
+    WriteConsoleA(console.get(), g_report.data(), static_cast<DWORD>(g_report.size()), &written, nullptr);
+    return failures == 0 ? 0 : 1;
+}
