@@ -168,29 +168,11 @@ std::vector<Listing> listings() {
           "       2  COM2      \"Port good\"", "       -  -         -  left out: friendly name longer than 255 bytes",
           "       -  -         \"Port too wide\"  left out: \"PortName\" longer than 255 bytes", "",
           "exit status -1: no query was given"}},
-        {"skip rules",
-         "Port LPT",
-         {"Query: \"Port LPT\" (8 bytes)",
-          "       -  LPT1      \"Port LPT1\"  left out: port name does not begin with \"COM\"; its friendly name "
-          "begins "
-          "with the query",
-          "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
-          "are on devices comlookup leaves out"}},
         {"typical pair",
          "usb  serial",
          {"~      3  COM3      \"USB Serial Device (COM3)\"  near miss: would match if case and runs of blanks were "
           "ignored",
           "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"}},
-        {"typical pair",
-         "Serial Device",
-         {"       1  COM1      \"Communications Port (COM1)\"",
-          "~      3  COM3      \"USB Serial Device (COM3)\"  near miss: holds the query further in, not at its start"}},
-        {"two matches",
-         "USB-SERIAL",
-         {"*      4  COM4      \"USB-SERIAL Adapter\"  begins with the query",
-          "*      5  COM5      \"USB-SERIAL Adapter\"  begins with the query",
-          "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
-          "one"}},
         {"bytes above 0x7F",
          "Ger\xE4t",
          {"Query: \"Ger\xE4t\" (5 bytes)", "*      8  COM8      \"Ger\xE4t \xA9 (COM8)\"  begins with the query",
