@@ -40,11 +40,10 @@ choose_windows_build() {
     fi
 }
 
-# Configures and builds a Windows preset (default: the chosen one); prints
-# nothing but errors.
+# Configures and builds the chosen Windows preset; prints nothing but errors.
 build_windows_exe() {
-    local preset=${1:-$WINDOWS_PRESET}
-    (cd "$repo_root" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)" >/dev/null)
+    (cd "$repo_root" && cmake --preset "$WINDOWS_PRESET" >/dev/null &&
+        cmake --build --preset "$WINDOWS_PRESET" -j "$(nproc)" >/dev/null)
 }
 
 # Runs the rest of the calling script in a Wine prefix under $1 for the chosen

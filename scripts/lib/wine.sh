@@ -32,6 +32,16 @@ wine_unusable() {
     echo "this host cannot run 32-bit programs: ${output##*: } from $loader"
 }
 
+# Ends the calling test with 77, which ctest reports as skipped, where the
+# Wine it needs cannot run here.
+wine_skip_if_unusable() {
+    local reason
+    if reason=$(wine_unusable); then
+        echo "skipped: $reason"
+        exit 77
+    fi
+}
+
 wine_environment() {
     : "${WINEPREFIX:?set WINEPREFIX to a throwaway directory}" "${WINEARCH:?set WINEARCH to win32 or win64}"
     # WINELOADER is also what Wine starts child processes with. LC_ALL=C gives

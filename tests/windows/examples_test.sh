@@ -7,10 +7,7 @@ source_dir=$1
 build_dir=$2
 source "$source_dir/scripts/lib/wine.sh"
 wine_environment
-if reason=$(wine_unusable); then
-    echo "skipped: $reason"
-    exit 77
-fi
+wine_skip_if_unusable
 work=$build_dir/examples-test
 rm -rf "$work"
 mkdir -p "$work"
