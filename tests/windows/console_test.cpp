@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "device_db.h"
@@ -41,15 +42,6 @@ std::wstring screen_since(HANDLE console, SHORT from) {
     return text;
 }
 
-// Whole lines at a time: Wine's terminal console draws byte-wise writes a
-// character at a time, which no log can be read from.
-std::string g_report;
-
-bool check(bool ok, const char* what) {
-    g_report += std::string(ok ? "ok   " : "FAIL ") + what + "\r\n";
-    return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,15 +75,25 @@ int main(int argc, char** argv) {
     const std::wstring screen = screen_since(console.get(), from);
     comlookup::testing::clear_ports();
 
+    const struct {
+        bool ok;
+        const char* what;
+    } checks[] = {
+        {raw_differs, "the console shows raw ANSI bytes in its own code page"},
+        {result.started && result.status == 0, "comlookup-list ran and exited with 0"},
+        {screen.find(L"Query: \"Ger\u00E4t\"") != std::wstring::npos, "the query shows as Ger\\u00E4t"},
+        {screen.find(SHOWN_NAME) != std::wstring::npos, "the device's name shows as its characters"},
+        {screen.find(L"exit status 8:") != std::wstring::npos, "the status line reads 8"},
+    };
+    // Whole lines at a time: Wine's terminal console draws byte-wise writes a
+    // character at a time, which no log can be read from.
+    std::string report;
     int failures = 0;
-    failures += check(raw_differs, "the console shows raw ANSI bytes in its own code page") ? 0 : 1;
-    failures += check(result.started && result.status == 0, "comlookup-list ran and exited with 0") ? 0 : 1;
-    failures +=
-        check(screen.find(L"Query: \"Ger\u00E4t\"") != std::wstring::npos, "the query shows as Ger\\u00E4t") ? 0 : 1;
-    failures +=
-        check(screen.find(SHOWN_NAME) != std::wstring::npos, "the device's name shows as its characters") ? 0 : 1;
-    failures += check(screen.find(L"exit status 8:") != std::wstring::npos, "the status line reads 8") ? 0 : 1;
-    g_report += std::to_string(5 - failures) + " passed, " + std::to_string(failures) + " failed\r\n";
-    WriteConsoleA(console.get(), g_report.data(), static_cast<DWORD>(g_report.size()), &written, nullptr);
+    for (const auto& check : checks) {
+        report += std::string(check.ok ? "ok   " : "FAIL ") + check.what + "\r\n";
+        failures += check.ok ? 0 : 1;
+    }
+    report += std::to_string(std::size(checks) - failures) + " passed, " + std::to_string(failures) + " failed\r\n";
+    WriteConsoleA(console.get(), report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
     return failures == 0 ? 0 : 1;
 }
