@@ -44,10 +44,11 @@ wine_skip_if_unusable() {
 
 wine_environment() {
     : "${WINEPREFIX:?set WINEPREFIX to a throwaway directory}" "${WINEARCH:?set WINEARCH to win32 or win64}"
-    # WINELOADER is also what Wine starts child processes with. LC_ALL=C gives
-    # the prefix code page 1252 whatever the host's locale.
+    # WINELOADER is also what Wine starts child processes with. The locale sets
+    # the ANSI code page of the programs started: C gives 1252 whatever the
+    # host's locale, hi_IN.UTF-8 gives UTF-8 (65001), ja_JP.UTF-8 gives 932.
     WINELOADER=$(wine_loader)
-    export WINEPREFIX WINEARCH WINELOADER WINEDEBUG=-all LC_ALL=C
+    export WINEPREFIX WINEARCH WINELOADER WINEDEBUG=-all LC_ALL=${COMLOOKUP_LOCALE:-C}
 }
 
 wine_run() {

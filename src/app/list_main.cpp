@@ -2,25 +2,52 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/fail_closed.h"
 #include "common/port_survey.h"
 #include "listing/describe_lookup.h"
 
+const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{1, "comlookup-list"};
+
 namespace {
 
-constexpr std::string_view USAGE =
-    "Usage: comlookup-list [WORD...]\n"
-    "\n"
-    "Lists the present devices of the Ports class as comlookup sees them, in\n"
-    "the order it reads them: for each, the exit status comlookup gives when\n"
-    "that device alone matches, its port name and its friendly name, or why\n"
-    "comlookup leaves it out. With WORDs, says what \"comlookup WORD...\" does\n"
-    "and why, and marks the devices the words name (*) or nearly name (~).\n"
-    "\n"
-    "Exit status: 0 when the listing was printed, 1 when it could not be.\n";
+std::optional<char32_t> decode_ansi(std::string_view bytes) {
+    wchar_t wide[2];
+    const int length =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), wide, 2);
+    if (length == 1 && (wide[0] < 0xD800 || wide[0] > 0xDFFF)) {
+        return wide[0];
+    }
+    if (length == 2 && wide[0] >= 0xD800 && wide[0] <= 0xDBFF && wide[1] >= 0xDC00 && wide[1] <= 0xDFFF) {
+        return 0x10000 + ((static_cast<char32_t>(wide[0]) - 0xD800) << 10) + (wide[1] - 0xDC00);
+    }
+    return std::nullopt;
+}
+
+// The character lengths of the ANSI code page the names are in.
+comlookup::CodePage ansi_code_page() {
+    comlookup::CodePage code_page{{}, decode_ansi};
+    code_page.char_length.fill(1);
+    if (GetACP() == CP_UTF8) {
+        for (unsigned byte = 0xC2; byte <= 0xF4; ++byte) {
+            code_page.char_length[byte] = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        }
+        return code_page;
+    }
+    CPINFO info{};
+    if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 2) {
+        for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+            for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) {
+                code_page.char_length[byte] = 2;
+            }
+        }
+    }
+    return code_page;
+}
 
 bool write_all(HANDLE handle, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -33,6 +60,8 @@ bool write_all(HANDLE handle, std::string_view bytes) {
     return true;
 }
 
+// The listing has escaped everything a console would act on and left whole
+// characters only, so each line converts on its own.
 bool write_to_console(HANDLE console, std::string_view line) {
     std::wstring wide(line.size(), L'\0');
     const int length = MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), wide.data(),
@@ -44,7 +73,7 @@ bool write_to_console(HANDLE console, std::string_view line) {
 // A console shows text in its own code page, which need not be the ANSI code
 // page the names are in, so a console gets them as UTF-16. Anything else (a
 // file, a pipe) gets the bytes unchanged: exactly what comlookup compares.
-bool write_text(HANDLE handle, std::string_view text) {
+bool write_text(HANDLE handle, std::string_view text, bool console) {
     std::string lines;
     for (const char c : text) {
         if (c == '\n') {
@@ -52,8 +81,7 @@ bool write_text(HANDLE handle, std::string_view text) {
         }
         lines += c;
     }
-    DWORD mode = 0;
-    if (!GetConsoleMode(handle, &mode)) {
+    if (!console) {
         return write_all(handle, lines);
     }
     // A line at a time: older consoles refuse large writes.
@@ -68,24 +96,18 @@ bool write_text(HANDLE handle, std::string_view text) {
     return true;
 }
 
-bool is_help(std::string_view argument) {
-    return argument == "-h" || argument == "--help" || argument == "/?";
+std::int32_t list(int argc, const char* const* argv) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(out, &mode) != 0;
+    const comlookup::Survey survey = comlookup::survey_ports();
+    const comlookup::ListingStyle style{ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file};
+    const bool written = write_text(out, comlookup::describe_lookup(survey, argc, argv, style), console);
+    return written && comlookup::survey_complete(survey) ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (argc >= 2 && is_help(argv[1])) {
-        return write_text(out, USAGE) ? 0 : 1;
-    }
-    const std::optional<comlookup::Survey> survey = comlookup::survey_ports();
-    if (!survey) {
-        const std::string message =
-            "comlookup-list: cannot read the device database (SetupDiGetClassDevsA failed, error " +
-            std::to_string(GetLastError()) + ")\n";
-        write_text(GetStdHandle(STD_ERROR_HANDLE), message);
-        return 1;
-    }
-    return write_text(out, comlookup::describe_lookup(*survey, argc, argv)) ? 0 : 1;
+    return comlookup::run_fail_closed(list, argc, argv);
 }

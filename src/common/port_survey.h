@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,15 +11,19 @@ namespace comlookup {
 
 // Why the port source leaves a present device of the ports setup class out,
 // in the order the walk checks; a device is read no further than its first
-// failed check.
+// failed check. "Unreadable" is a read that failed for a reason other than
+// absence or size: its error code is kept.
 enum class SkipReason {
-    none,                    // listed
-    no_friendly_name,        // friendly name and port name not read
-    friendly_name_too_long,  // over 255 bytes; port name not read
-    no_device_key,           // port name not read
-    no_port_name,            // no readable "PortName" value
-    port_name_too_long,      // over 255 bytes
-    not_com,                 // the port name does not begin with "COM"
+    none,                      // listed
+    no_friendly_name,          // friendly name and port name not read
+    friendly_name_too_long,    // over 255 bytes; port name not read
+    friendly_name_unreadable,  // port name not read
+    no_device_key,             // port name not read
+    device_key_unreadable,     // port name not read
+    no_port_name,              // no "PortName" value
+    port_name_too_long,        // over 255 bytes
+    port_name_unreadable,
+    not_com,  // the port name does not begin with "COM"
 };
 
 // One present device as the walk saw it. A name the walk did not read is
@@ -27,22 +32,45 @@ struct SurveyedPort {
     std::string port_name;
     std::string friendly_name;
     SkipReason skip = SkipReason::none;
+    std::uint32_t error = 0;  // the platform's error code, for the unreadable reasons
 
     bool operator==(const SurveyedPort&) const = default;
 };
 
+// How a walk fell short of a whole answer.
+struct WalkFailure {
+    enum class Stage {
+        no_device_set,        // SetupDiGetClassDevsA failed: nothing was read
+        enumeration_stopped,  // SetupDiEnumDeviceInfo failed before the last device
+        out_of_memory,        // a read of a device's names ran out of memory
+    };
+    Stage stage = Stage::no_device_set;
+    std::uint32_t error = 0;   // the platform's error code
+    std::uint32_t device = 0;  // the member index it happened at
+
+    bool operator==(const WalkFailure&) const = default;
+};
+
 // Every present device of the ports setup class, in the device database's
 // order, listed or not.
-using Survey = std::vector<SurveyedPort>;
+struct Survey {
+    std::vector<SurveyedPort> devices;
+    std::optional<WalkFailure> failure = std::nullopt;
+};
 
 // The walk behind enumerate_com_ports(), keeping the devices it leaves out.
-// std::nullopt when the device database cannot be read at all; never prints.
-std::optional<Survey> survey_ports();
+// Never prints.
+Survey survey_ports();
 
-// The port source's answer for a survey: its listed devices, in order.
+// The port source's answer for a survey: its listed devices, in order; none
+// at all when the walk failed, because a device it could not see might have
+// been a second match.
 inline PortList listed_ports(const Survey& survey) {
     PortList ports;
-    for (const SurveyedPort& port : survey) {
+    if (survey.failure) {
+        return ports;
+    }
+    for (const SurveyedPort& port : survey.devices) {
         if (port.skip == SkipReason::none) {
             ports.push_back({port.port_name, port.friendly_name});
         }

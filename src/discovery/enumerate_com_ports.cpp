@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -28,22 +27,42 @@ std::string text_of(const NameBuffer& buffer) {
     return std::string(buffer.begin(), end);
 }
 
-SkipReason read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
+struct ReadResult {
+    SkipReason skip = SkipReason::none;
+    DWORD error = ERROR_SUCCESS;  // for the unreadable reasons
+};
+
+// Absence and size are ordinary reasons to leave a device out; any other
+// error leaves the name unreadable. `reasons` are the absent, too-long and
+// unreadable reasons of one read.
+ReadResult failed_read(DWORD error, bool absent, bool too_long, const std::array<SkipReason, 3>& reasons) {
+    if (absent) {
+        return {reasons[0]};
+    }
+    return too_long ? ReadResult{reasons[1]} : ReadResult{reasons[2], error};
+}
+
+ReadResult read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
     NameBuffer buffer{};
     DWORD required = 0;
     if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
                                            reinterpret_cast<BYTE*>(buffer.data()), NAME_BUFFER_SIZE, &required)) {
-        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? SkipReason::friendly_name_too_long
-                                                           : SkipReason::no_friendly_name;
+        const DWORD error = GetLastError();
+        return failed_read(
+            error, error == ERROR_INVALID_DATA, error == ERROR_INSUFFICIENT_BUFFER,
+            {SkipReason::no_friendly_name, SkipReason::friendly_name_too_long, SkipReason::friendly_name_unreadable});
     }
     name = text_of(buffer);
-    return SkipReason::none;
+    return {};
 }
 
-SkipReason read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
+ReadResult read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
     const RegistryKey key(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
     if (!key) {
-        return SkipReason::no_device_key;
+        const DWORD error = GetLastError();
+        // A key has no size to exceed.
+        return failed_read(error, error == ERROR_KEY_DOES_NOT_EXIST || error == ERROR_FILE_NOT_FOUND, false,
+                           {SkipReason::no_device_key, SkipReason::no_device_key, SkipReason::device_key_unreadable});
     }
     NameBuffer buffer{};
     DWORD type = 0;
@@ -52,40 +71,58 @@ SkipReason read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& na
     const LSTATUS status =
         RegQueryValueExA(key.get(), "PortName", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (status != ERROR_SUCCESS) {
-        return status == ERROR_MORE_DATA ? SkipReason::port_name_too_long : SkipReason::no_port_name;
+        const auto error = static_cast<DWORD>(status);
+        return failed_read(
+            error, error == ERROR_FILE_NOT_FOUND, error == ERROR_MORE_DATA,
+            {SkipReason::no_port_name, SkipReason::port_name_too_long, SkipReason::port_name_unreadable});
     }
     name = text_of(buffer);
-    return SkipReason::none;
+    return {};
+}
+
+bool out_of_memory(DWORD error) {
+    return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
+           error == ERROR_COMMITMENT_LIMIT;
 }
 
 }  // namespace
 
-std::optional<Survey> survey_ports() {
+Survey survey_ports() {
+    Survey survey;
     const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
     if (!set) {
-        return std::nullopt;
+        survey.failure = WalkFailure{WalkFailure::Stage::no_device_set, GetLastError()};
+        return survey;
     }
-    Survey survey;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
+    DWORD index = 0;
+    for (; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
         SurveyedPort port;
-        port.skip = read_friendly_name(set.get(), device, port.friendly_name);
-        if (port.skip == SkipReason::none) {
-            port.skip = read_port_name(set.get(), device, port.port_name);
+        ReadResult read = read_friendly_name(set.get(), device, port.friendly_name);
+        if (read.skip == SkipReason::none) {
+            read = read_port_name(set.get(), device, port.port_name);
         }
         // Leaves out LPT ports of the same setup class, and any other name.
-        if (port.skip == SkipReason::none && !port.port_name.starts_with("COM")) {
-            port.skip = SkipReason::not_com;
+        if (read.skip == SkipReason::none && !port.port_name.starts_with("COM")) {
+            read.skip = SkipReason::not_com;
         }
-        survey.push_back(std::move(port));
+        port.skip = read.skip;
+        port.error = read.error;
+        // Skipping a name that memory ran out for could turn -2 into a port.
+        if (out_of_memory(read.error) && !survey.failure) {
+            survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, read.error, index};
+        }
+        survey.devices.push_back(std::move(port));
+    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS && !survey.failure) {
+        survey.failure = WalkFailure{WalkFailure::Stage::enumeration_stopped, error, index};
     }
     return survey;
 }
 
 PortList enumerate_com_ports() {
-    const std::optional<Survey> survey = survey_ports();
-    return survey ? listed_ports(*survey) : PortList{};
+    return listed_ports(survey_ports());
 }
 
 }  // namespace comlookup

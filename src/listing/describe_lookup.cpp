@@ -12,6 +12,21 @@
 namespace comlookup {
 namespace {
 
+constexpr std::string_view USAGE =
+    "Usage: comlookup-list [WORD...]\n"
+    "\n"
+    "Lists the present devices of the Ports class as comlookup sees them, in\n"
+    "the order it reads them: for each, the exit status comlookup gives when\n"
+    "that device alone matches, its port name and its friendly name, or why\n"
+    "comlookup leaves it out. With WORDs, says what \"comlookup WORD...\" does\n"
+    "and why, and marks the devices the words name (*) or nearly name (~).\n"
+    "To comlookup, -h, --help and /? are query words like any other: the\n"
+    "listing for them follows this text.\n"
+    "\n"
+    "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
+    "device database could not be read or the listing could not be written.\n"
+    "\n";
+
 constexpr bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -40,55 +55,75 @@ std::string loosened(std::string_view text) {
     return loose;
 }
 
-// A name as the listing shows it: control bytes in a device's name must not
-// break the listing's lines or reach a terminal as commands.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\x%02X", byte);
-            out += code;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+bool is_help(std::string_view argument) {
+    return argument == "-h" || argument == "--help" || argument == "/?";
 }
 
-// Quoted, so that blanks at either end show.
-std::string quoted(std::string_view text) {
-    return '"' + escaped(text) + '"';
+// Windows error codes are small numbers; SetupAPI's own read best in hex.
+std::string error_text(std::uint32_t error) {
+    char text[32];
+    std::snprintf(text, sizeof text, error < 0x10000 ? "error %lu" : "error 0x%08lX",
+                  static_cast<unsigned long>(error));
+    return text;
 }
 
-std::string_view reason_text(SkipReason skip) {
-    switch (skip) {
+std::string reason_text(const SurveyedPort& port) {
+    switch (port.skip) {
         case SkipReason::none:
             break;
         case SkipReason::no_friendly_name:
             return "left out: no friendly name";
         case SkipReason::friendly_name_too_long:
             return "left out: friendly name longer than 255 bytes";
+        case SkipReason::friendly_name_unreadable:
+            return "left out: friendly name could not be read (" + error_text(port.error) + ")";
         case SkipReason::no_device_key:
             return "left out: no device key to read \"PortName\" from";
+        case SkipReason::device_key_unreadable:
+            return "left out: device key could not be opened (" + error_text(port.error) + ")";
         case SkipReason::no_port_name:
             return "left out: no \"PortName\" value";
         case SkipReason::port_name_too_long:
             return "left out: \"PortName\" longer than 255 bytes";
+        case SkipReason::port_name_unreadable:
+            return "left out: \"PortName\" could not be read (" + error_text(port.error) + ")";
         case SkipReason::not_com:
             return "left out: port name does not begin with \"COM\"";
     }
     return {};
 }
 
+bool unreadable(SkipReason skip) {
+    return skip == SkipReason::friendly_name_unreadable || skip == SkipReason::device_key_unreadable ||
+           skip == SkipReason::port_name_unreadable;
+}
+
 bool friendly_name_read(SkipReason skip) {
-    return skip != SkipReason::no_friendly_name && skip != SkipReason::friendly_name_too_long;
+    return skip != SkipReason::no_friendly_name && skip != SkipReason::friendly_name_too_long &&
+           skip != SkipReason::friendly_name_unreadable;
 }
 
 bool port_name_read(SkipReason skip) {
-    return friendly_name_read(skip) && skip != SkipReason::no_device_key && skip != SkipReason::no_port_name &&
-           skip != SkipReason::port_name_too_long;
+    return skip == SkipReason::none || skip == SkipReason::not_com;
+}
+
+// What a caller takes a listed device's status for, when that is not the
+// port the device is on.
+std::string misreading(const SurveyedPort& port) {
+    const std::int32_t status = port_number(port.port_name);
+    if (status == EXIT_NOT_FOUND) {
+        return "a caller takes status -1 for \"no device matches\"";
+    }
+    if (status == EXIT_AMBIGUOUS) {
+        return "a caller takes status -2 for \"more than one device matches\"";
+    }
+    if (status < 0) {
+        return "a caller takes a negative status for a failure";
+    }
+    if (!has_port_number(port.port_name)) {
+        return "no number after \"COM\": a caller takes status 0 for COM0";
+    }
+    return {};
 }
 
 std::string padded(std::string text, std::size_t width) {
@@ -120,44 +155,77 @@ Standing standing_of(const SurveyedPort& port, const char* query) {
     return Standing::unrelated;
 }
 
-// Near misses are only worth showing when nothing matches.
-std::string device_line(const SurveyedPort& port, Standing standing, bool show_near_misses) {
-    const bool listed = port.skip == SkipReason::none;
-    char mark = ' ';
-    std::string note(reason_text(port.skip));
-    if (standing == Standing::named_but_left_out) {
-        note += "; its friendly name begins with the query";
-    } else if (standing == Standing::named) {
-        mark = '*';
-        note = "begins with the query";
-    } else if (show_near_misses && standing == Standing::loose_prefix) {
-        mark = '~';
-        note = "near miss: would match if case and runs of blanks were ignored";
-    } else if (show_near_misses && standing == Standing::further_in) {
-        mark = '~';
-        note = "near miss: holds the query further in, not at its start";
+class Writer {
+public:
+    explicit Writer(const ListingStyle& style) : style_(style) {}
+
+    std::string show(std::string_view text) const { return shown(text, style_.code_page, style_.sink); }
+    // Quoted, so that blanks at either end show.
+    std::string quote(std::string_view text) const { return '"' + show(text) + '"'; }
+
+    // Near misses are only worth showing when nothing matches.
+    std::string device_line(const SurveyedPort& port, Standing standing, bool show_near_misses) const {
+        const bool listed = port.skip == SkipReason::none;
+        char mark = ' ';
+        std::string note = reason_text(port);
+        if (standing == Standing::named_but_left_out) {
+            note += "; its friendly name begins with the query";
+        } else if (standing == Standing::named) {
+            mark = '*';
+            note = "begins with the query";
+        } else if (show_near_misses && standing == Standing::loose_prefix) {
+            mark = '~';
+            note = "near miss: would match if case and runs of blanks were ignored";
+        } else if (show_near_misses && standing == Standing::further_in) {
+            mark = '~';
+            note = "near miss: holds the query further in, not at its start";
+        }
+        if (const std::string odd = listed ? misreading(port) : ""; !odd.empty()) {
+            note += note.empty() ? odd : "; " + odd;
+        }
+        std::string line(1, mark);
+        line += ' ';
+        const std::string status = listed ? std::to_string(port_number(port.port_name)) : "-";
+        line += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
+        line += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  ";
+        line += friendly_name_read(port.skip) ? quote(port.friendly_name) : "-";
+        if (!note.empty()) {
+            line += "  " + note;
+        }
+        return line + '\n';
     }
-    std::string line(1, mark);
-    line += ' ';
-    const std::string status = listed ? std::to_string(port_number(port.port_name)) : "-";
-    line += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
-    line += padded(port_name_read(port.skip) ? escaped(port.port_name) : "-", 8) + "  ";
-    line += friendly_name_read(port.skip) ? quoted(port.friendly_name) : "-";
-    if (!note.empty()) {
-        line += "  " + note;
+
+private:
+    const ListingStyle& style_;
+};
+
+std::string failure_text(const WalkFailure& failure) {
+    std::string what;
+    switch (failure.stage) {
+        case WalkFailure::Stage::no_device_set:
+            what = "The device database could not be read: SetupDiGetClassDevsA failed";
+            break;
+        case WalkFailure::Stage::enumeration_stopped:
+            what = "The walk stopped early: SetupDiEnumDeviceInfo failed at device " + std::to_string(failure.device);
+            break;
+        case WalkFailure::Stage::out_of_memory:
+            what = "The walk is incomplete: memory ran out reading device " + std::to_string(failure.device);
+            break;
     }
-    return line + '\n';
+    return what + " (" + error_text(failure.error) +
+           "). comlookup answers -1 to any query then, rather than risk a wrong port.\n";
 }
 
 // What the listing's lines say about the query, for its last line.
 struct Tally {
     int matches = 0;
-    std::string matched_port;  // of the first match
+    const SurveyedPort* match = nullptr;  // the first
     int near_misses = 0;
     int left_out_matches = 0;
 };
 
-std::string status_line(std::int32_t status, QueryState state, int argc, const char* const* argv, const Tally& tally) {
+std::string status_line(std::int32_t status, QueryState state, int argc, const char* const* argv, const Tally& tally,
+                        const Survey& survey, const Writer& writer) {
     std::string meaning;
     switch (state) {
         case QueryState::missing:
@@ -173,9 +241,14 @@ std::string status_line(std::int32_t status, QueryState state, int argc, const c
             break;
         }
         case QueryState::ready:
-            if (tally.matches == 1) {
+            if (survey.failure) {
+                meaning = "comlookup's walk of the device database is incomplete (see above)";
+            } else if (tally.matches == 1) {
                 meaning = "exactly one listed device's friendly name begins with the query, on " +
-                          escaped(tally.matched_port);
+                          writer.show(tally.match->port_name);
+                if (const std::string odd = misreading(*tally.match); !odd.empty()) {
+                    meaning += "; " + odd;
+                }
             } else if (tally.matches > 1) {
                 meaning = std::to_string(tally.matches) +
                           " listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
@@ -211,38 +284,55 @@ NearMiss near_miss(std::string_view friendly_name, std::string_view query) {
     return at == 0 ? NearMiss::loose_prefix : NearMiss::further_in;
 }
 
-std::string describe_lookup(const Survey& survey, int argc, const char* const* argv) {
+bool survey_complete(const Survey& survey) {
+    if (survey.failure) {
+        return false;
+    }
+    for (const SurveyedPort& port : survey.devices) {
+        if (unreadable(port.skip)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string describe_lookup(const Survey& survey, int argc, const char* const* argv, const ListingStyle& style) {
+    const Writer writer(style);
     QueryBuffer query;
     const QueryState state = read_query(argc, argv, query);
     const PortList listed = listed_ports(survey);
     // The same query and the same selection as comlookup's own run.
     const std::int32_t status = state == QueryState::ready ? select_port(listed, query.data()) : EXIT_NOT_FOUND;
 
-    std::string text;
+    std::string text(argc >= 2 && is_help(argv[1]) ? USAGE : "");
     const char* const wanted = state == QueryState::ready ? query.data() : nullptr;
     if (wanted != nullptr) {
-        text += "Query: " + quoted(wanted) + " (" + std::to_string(std::string_view(wanted).size()) + " bytes)\n\n";
+        text +=
+            "Query: " + writer.quote(wanted) + " (" + std::to_string(std::string_view(wanted).size()) + " bytes)\n\n";
     }
-    text += std::to_string(survey.size()) + " present device" + (survey.size() == 1 ? "" : "s") +
+    if (survey.failure) {
+        text += failure_text(*survey.failure) + '\n';
+    }
+    text += std::to_string(survey.devices.size()) + " present device" + (survey.devices.size() == 1 ? "" : "s") +
             " of the Ports class, " + std::to_string(listed.size()) + " listed, in the order comlookup reads them:\n";
 
     std::vector<Standing> standings;
     Tally tally;
-    for (const SurveyedPort& port : survey) {
+    for (const SurveyedPort& port : survey.devices) {
         const Standing standing = standings.emplace_back(standing_of(port, wanted));
         if (standing == Standing::named && tally.matches++ == 0) {
-            tally.matched_port = port.port_name;
+            tally.match = &port;
         }
         tally.left_out_matches += standing == Standing::named_but_left_out ? 1 : 0;
         tally.near_misses += standing == Standing::loose_prefix || standing == Standing::further_in ? 1 : 0;
     }
-    if (!survey.empty()) {
+    if (!survey.devices.empty()) {
         text += "  status  port      friendly name\n";
-        for (std::size_t i = 0; i < survey.size(); ++i) {
-            text += device_line(survey[i], standings[i], tally.matches == 0);
+        for (std::size_t i = 0; i < survey.devices.size(); ++i) {
+            text += writer.device_line(survey.devices[i], standings[i], tally.matches == 0);
         }
     }
-    return text + '\n' + status_line(status, state, argc, argv, tally);
+    return text + '\n' + status_line(status, state, argc, argv, tally, survey, writer);
 }
 
 }  // namespace comlookup

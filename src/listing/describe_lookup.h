@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/port_survey.h"
+#include "listing/text.h"
 
 namespace comlookup {
 
@@ -18,12 +19,23 @@ enum class NearMiss {
 
 NearMiss near_miss(std::string_view friendly_name, std::string_view query);
 
+// How the listing is written: the code page its names are in, and where it
+// goes.
+struct ListingStyle {
+    CodePage code_page;
+    Sink sink = Sink::file;
+};
+
 // What comlookup-list prints for these arguments over this survey, lines
-// ending in '\n': every device with the status comlookup gives for it alone,
-// or why it is left out; the devices the query names or nearly names; and
-// last, "exit status N: ..." with the status comlookup returns for the same
-// arguments, reached through its own query and selection code. Names are
-// the survey's bytes; only control bytes are shown escaped, as \xNN.
-std::string describe_lookup(const Survey& survey, int argc, const char* const* argv);
+// ending in '\n': the usage text first when the first word asks for help;
+// every device with the status comlookup gives for it alone, or why it is
+// left out; the devices the query names or nearly names; and last, "exit
+// status N: ..." with the status comlookup returns for the same arguments,
+// whatever they are, reached through its own query and selection code.
+std::string describe_lookup(const Survey& survey, int argc, const char* const* argv, const ListingStyle& style);
+
+// Whether the survey read everything it should have: no walk failure and no
+// unreadable device. comlookup-list's exit status says so.
+bool survey_complete(const Survey& survey);
 
 }  // namespace comlookup

@@ -15,6 +15,9 @@ bool begins_with_query(std::string_view friendly_name, std::string_view query);
 // as atoi reads it but saturating, 0 when no digit follows.
 std::int32_t port_number(std::string_view port_name);
 
+// Whether port_number finds digits in `port_name`; without any it gives 0.
+bool has_port_number(std::string_view port_name);
+
 // The port number of the one entry whose friendly name begins with `query`
 // (byte for byte), EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS when more
 // than one does.

@@ -94,11 +94,13 @@ int main(int argc, char** argv) {
         return comlookup::testing::clear_ports() ? 0 : 1;
     }
     if (command == "add" && argc >= 4 && argc % 2 == 0) {
+        std::vector<comlookup::testing::FakePort> ports;
         for (int i = 2; i < argc; i += 2) {
-            if (!comlookup::testing::add_port({argv[i + 1], argv[i]})) {
-                std::fprintf(stderr, "devdb: cannot add %s\n", argv[i]);
-                return 1;
-            }
+            ports.push_back({argv[i + 1], argv[i]});
+        }
+        if (!comlookup::testing::add_ports(ports)) {
+            std::fprintf(stderr, "devdb: cannot add the devices\n");
+            return 1;
         }
         return 0;
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs examples/find-port.bat under Wine's cmd.exe, beside a copy of
-# comlookup.exe, against a test device database.
+# comlookup.exe, against a test device database; and beside stand-ins for
+# comlookup.exe that is missing, is not comlookup, or fails.
 # Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
 set -euo pipefail
 source_dir=$1
@@ -10,26 +11,32 @@ wine_environment
 wine_skip_if_unusable
 work=$build_dir/examples-test
 rm -rf "$work"
-mkdir -p "$work"
-cp "$source_dir/examples/find-port.bat" "$build_dir/comlookup.exe" "$work/"
-cd "$work"
+# Beside: comlookup.exe; alone: nothing; wrong: a program that answers 0 to
+# everything; failing: one that ends with the status it is given.
+mkdir -p "$work"/{beside,alone,wrong,failing}
+for dir in beside alone wrong failing; do
+    cp "$source_dir/examples/find-port.bat" "$work/$dir/"
+done
+cp "$build_dir/comlookup.exe" "$work/beside/"
+cp "$build_dir/tests/windows/empty.exe" "$work/wrong/comlookup.exe"
+cp "$build_dir/tests/windows/exit_with.exe" "$work/failing/comlookup.exe"
 
 devdb() { wine_run "$build_dir/tests/windows/devdb.exe" "$@"; }
 devdb clear
-devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter" COM256 "High Port (COM256)"
+devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter" COM256 "High Port (COM256)" \
+    COM6 "A&B Port (COM6)" COM9 "Caret^Pipe| Port (COM9)"
 
 passed=0
 failed=0
-# check EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE ARG...
+# check DIR EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE LINE
+# LINE is a line of a calling batch file, exactly as a script would hold it.
 check() {
-    expected_output=$1
-    expected_error=$2
-    expected_code=$3
-    shift 3
+    local dir=$1 expected_output=$2 expected_error=$3 expected_code=$4 line=$5
+    printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$line" >"$work/$dir/caller.bat"
     code=0
-    wine_run cmd /c find-port.bat "$@" >stdout.txt 2>stderr.txt || code=$?
-    output=$(tr -d '\r' <stdout.txt)
-    error=$(tr -d '\r' <stderr.txt)
+    (cd "$work/$dir" && wine_run cmd /c caller.bat >stdout.txt 2>stderr.txt) || code=$?
+    output=$(tr -d '\r' <"$work/$dir/stdout.txt")
+    error=$(tr -d '\r' <"$work/$dir/stderr.txt")
     if [ "$output" = "$expected_output" ] && [ "$error" = "$expected_error" ] && [ "$code" = "$expected_code" ]; then
         passed=$((passed + 1))
         result=ok
@@ -37,18 +44,29 @@ check() {
         failed=$((failed + 1))
         result="FAIL (expected '$expected_output', exit $expected_code, stderr '$expected_error'; stderr was '$error')"
     fi
-    printf '%-44s -> %-8s exit %s  %s\n' "find-port.bat $*" "'$output'" "$code" "$result"
+    printf '%-8s %-44s -> %-8s exit %s  %s\n' "$dir" "$line" "'$output'" "$code" "$result"
 }
 
 none="No serial device matches that name. To see why: comlookup-list"
 several="More than one serial device matches that name. To see which: comlookup-list"
-check COM3 "" 0 USB Serial Device
-check COM3 "" 0 "USB Serial Device"
-check COM256 "" 0 High Port
-check "" "$several Twin" 2 Twin
-check "" "$none Printer" 1 Printer
-check "" "$none Printer (x)" 1 Printer "(x)"
-check "" "$none " 1
+check beside COM3 "" 0 'find-port.bat USB Serial Device'
+check beside COM3 "" 0 'find-port.bat "USB Serial Device"'
+check beside COM256 "" 0 'find-port.bat High Port'
+check beside "" "$several Twin" 2 'find-port.bat Twin'
+check beside "" "$none Printer" 1 'find-port.bat Printer'
+check beside "" "$none Printer (x)" 1 'find-port.bat Printer "(x)"'
+check beside "" "$none " 1 'find-port.bat'
+# Words that cmd would otherwise run as commands or redirections.
+check beside COM6 "" 0 'find-port.bat "A&B" Port'
+check beside COM6 "" 0 'call find-port.bat A^&B Port'
+check beside COM9 "" 0 'find-port.bat "Caret^Pipe|" Port'
+check beside "" "$none A&B Port > x" 1 'find-port.bat "A&B" Port "> x"'
+# Never a port when comlookup cannot answer.
+check alone "" "find-port: comlookup.exe is neither beside this script nor on the PATH" 3 'find-port.bat USB'
+check wrong "" "find-port: \"$(wine_run winepath -w "$work/wrong" | tr -d '\r')\\comlookup.exe\" did not start as comlookup (status 0)" 3 'find-port.bat USB'
+check failing COM7 "" 0 'find-port.bat 7'
+check failing "" "find-port: comlookup failed with status -1073741819, so the port is unknown" 3 'find-port.bat -1073741819'
+check failing "" "$several -2" 2 'find-port.bat -2'
 
 devdb clear
 echo "$passed passed, $failed failed"

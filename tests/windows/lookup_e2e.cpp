@@ -134,6 +134,10 @@ std::vector<Scenario> scenarios() {
          {com("COM8", "Ger\xE4t \xA9 (COM8)")},
          {{"COM8", "Ger\xE4t \xA9 (COM8)"}},
          {{"Ger\xE4t", 8}, {"\"Ger\xE4t \xA9\"", 8}, {"GER\xC4T", -1}, {"Gerat", -1}}},
+        {"help words are query words",
+         {com("COM11", "-h tool (COM11)"), com("COM12", "--help tool (COM12)"), com("COM13", "/? tool (COM13)")},
+         {{"COM11", "-h tool (COM11)"}, {"COM12", "--help tool (COM12)"}, {"COM13", "/? tool (COM13)"}},
+         {{"-h", 11}, {"--help", 12}, {"/?", 13}, {"-h tool", 11}, {"/? x", -1}}},
         {"arguments as given",
          {com("COM14", "USB* Adapter"), com("COM15", "Port? (COM15)"), com("COM16", "Say \"Hi\" Port"),
           com("COM17", "Two  Blanks"), com("COM18", "Back\\slash")},
@@ -173,6 +177,10 @@ std::vector<Listing> listings() {
          {"~      3  COM3      \"USB Serial Device (COM3)\"  near miss: would match if case and runs of blanks were "
           "ignored",
           "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"}},
+        {"help words are query words",
+         "--help",
+         {"Usage: comlookup-list [WORD...]", "*     12  COM12     \"--help tool (COM12)\"  begins with the query",
+          "exit status 12: exactly one listed device's friendly name begins with the query, on COM12"}},
         {"bytes above 0x7F",
          "Ger\xE4t",
          {"Query: \"Ger\xE4t\" (5 bytes)", "*      8  COM8      \"Ger\xE4t \xA9 (COM8)\"  begins with the query",
@@ -252,11 +260,7 @@ int check_listing(const Listing& listing, const Programs& programs) {
 
 // Prints the outcome and returns the number of failures.
 int run_scenario(const Scenario& scenario, const Programs& programs) {
-    bool ready = comlookup::testing::clear_ports();
-    for (const FakePort& device : scenario.devices) {
-        ready = ready && comlookup::testing::add_port(device);
-    }
-    if (!ready) {
+    if (!comlookup::testing::clear_ports() || !comlookup::testing::add_ports(scenario.devices)) {
         std::printf("FAIL %-28s cannot build the device database\n", scenario.name);
         return 1;
     }

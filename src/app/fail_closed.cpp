@@ -1,0 +1,65 @@
+#include "app/fail_closed.h"
+
+#include <windows.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+
+namespace comlookup {
+namespace {
+
+void write_error(const char* text) noexcept {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+}
+
+LONG WINAPI on_unhandled_fault(EXCEPTION_POINTERS*) {
+    fail_closed("internal error (unhandled fault)");
+}
+
+}  // namespace
+
+void fail_closed(const char* why) noexcept {
+    if (PROCESS_FAILURE.program != nullptr) {
+        write_error(PROCESS_FAILURE.program);
+        write_error(": ");
+        write_error(why);
+        write_error("\r\n");
+    }
+    ExitProcess(static_cast<UINT>(PROCESS_FAILURE.status));
+}
+
+std::int32_t run_fail_closed(ProgramBody body, int argc, const char* const* argv) noexcept {
+    std::set_terminate([] { fail_closed("internal error"); });
+#ifdef _MSC_VER
+    _set_abort_behavior(0, _WRITE_ABORT_MSG | _CALL_REPORTFAULT);
+    std::signal(SIGABRT, [](int) { fail_closed("internal error (abort)"); });
+#endif
+    SetUnhandledExceptionFilter(on_unhandled_fault);
+    try {
+        return body(argc, argv);
+    } catch (const std::bad_alloc&) {
+        fail_closed("out of memory");
+    } catch (...) {
+        fail_closed("internal error");
+    }
+}
+
+}  // namespace comlookup
+
+#ifdef __MINGW32__
+// The runtime's start-up code ends the process through _amsg_exit, with
+// status 255, when it cannot set up (no memory for the arguments, say); and
+// abort() prints and ends with 3. Both would read as port numbers. Every
+// statically linked caller of either, libstdc++ included, reaches these.
+extern "C" void _amsg_exit(int) {
+    comlookup::fail_closed("the C runtime could not start");
+}
+
+extern "C" void abort() {
+    comlookup::fail_closed("internal error (abort)");
+}
+#endif

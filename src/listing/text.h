@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace comlookup {
+
+// What the listing needs to know of the ANSI code page the names are in. The
+// entry point fills it in from the platform; tests make their own.
+struct CodePage {
+    // The length of the character each byte begins: 1 throughout a
+    // single-byte code page, 2 for the lead bytes of a double-byte one.
+    std::array<std::uint8_t, 256> char_length;
+    // The character `bytes` encode, or nothing when they are not exactly one
+    // valid character of the code page.
+    std::optional<char32_t> (*decode)(std::string_view bytes);
+};
+
+// Where the listing goes. A console acts on more characters than a file
+// keeps harmlessly.
+enum class Sink { file, console };
+
+// One character of narrow text: its bytes, and its code point when they are
+// a valid character. A byte that begins no valid character stands alone.
+struct Character {
+    std::string_view bytes;
+    std::optional<char32_t> code;
+};
+
+// The character at byte `at` of `text`, which must be inside it.
+Character character_at(std::string_view text, std::size_t at, const CodePage& code_page);
+
+// `text` as the listing shows it: every character that `sink` would act on,
+// and every byte that begins no valid character, as \xNN of its own bytes,
+// which is what a user would type. To a file that is only C0 controls and
+// DEL; to a console also C1 controls, the line and paragraph separators, and
+// the bidirectional controls that would reorder the line. What is left is
+// whole characters, so nothing merges with the text that follows.
+std::string shown(std::string_view text, const CodePage& code_page, Sink sink);
+
+}  // namespace comlookup
