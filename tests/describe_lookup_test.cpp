@@ -39,7 +39,7 @@ TEST(NearMiss, IgnoresAsciiCaseAndRunsOfBlanks) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.friendly_name) + " / " + c.query);
-        EXPECT_EQ(c.expected, near_miss(c.friendly_name, c.query));
+        EXPECT_EQ(c.expected, near_miss(c.friendly_name, c.query, testing::latin1_code_page()));
     }
 }
 
@@ -51,8 +51,12 @@ const Survey DEMO = {{
     {"COM5", "USB-SERIAL Adapter", SkipReason::none},
 }};
 
-std::string listing(const Survey& survey, const Args& args, Sink sink = Sink::file) {
-    return describe_lookup(survey, args.argc(), args.argv.data(), {testing::latin1_code_page(), sink});
+std::string listing(const Surveys& surveys, const Args& args, const CodePage& code_page = testing::latin1_code_page()) {
+    return describe_lookup(surveys, args.argc(), args.argv.data(), {code_page, Sink::file});
+}
+
+std::string listing(const Survey& present, const Args& args) {
+    return listing(Surveys{present}, args);
 }
 
 std::string last_line(const std::string& text) {
@@ -116,55 +120,65 @@ TEST(DescribeLookup, StatesTheStatusComlookupReturns) {
 TEST(DescribeLookup, SaysWhyInItsLastLine) {
     const struct {
         const char* name;
-        Survey survey;
+        Surveys surveys;
         std::vector<std::string> arguments;
         std::string expected;
     } cases[] = {
-        {"no arguments", DEMO, {}, "exit status -1: no query was given"},
-        {"empty first word", DEMO, {"", "USB"}, "exit status -1: no query: the first word is empty"},
+        {"no arguments", {DEMO}, {}, "exit status -1: no query was given"},
+        {"empty first word", {DEMO}, {"", "USB"}, "exit status -1: no query: the first word is empty"},
         {"too long",
-         DEMO,
+         {DEMO},
          {std::string(200, 'x'), std::string(100, 'y')},
          "exit status -1: the query is 301 bytes long; comlookup reads at most 299"},
         {"one match",
-         DEMO,
+         {DEMO},
          {"USB", "Serial"},
          "exit status 3: exactly one listed device's friendly name begins with the query, on COM3"},
         {"two matches",
-         DEMO,
+         {DEMO},
          {"USB-SERIAL"},
          "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs "
          "exactly one"},
         {"near miss",
-         DEMO,
+         {DEMO},
          {"usb", "serial"},
          "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"},
         {"only a left-out device",
-         DEMO,
+         {DEMO},
          {"Printer"},
          "exit status -1: no listed device's friendly name begins with the query; the only names that begin with "
          "it are on devices comlookup leaves out"},
-        {"nothing close", DEMO, {"Modem"}, "exit status -1: no listed device's friendly name begins with the query"},
+        {"nothing close", {DEMO}, {"Modem"}, "exit status -1: no listed device's friendly name begins with the query"},
         {"no devices", {}, {"USB"}, "exit status -1: no listed device's friendly name begins with the query"},
         {"port name reads as -2",
-         {{{"COM-2", "USB Odd", SkipReason::none}}},
+         {{{{"COM-2", "USB Odd", SkipReason::none}}}},
          {"USB"},
          "exit status -2: exactly one listed device's friendly name begins with the query, on COM-2; a caller takes "
          "status -2 for \"more than one device matches\""},
         {"port name without digits",
-         {{{"COMX", "USB X", SkipReason::none}}},
+         {{{{"COMX", "USB X", SkipReason::none}}}},
          {"USB"},
          "exit status 0: exactly one listed device's friendly name begins with the query, on COMX; no number after "
          "\"COM\": a caller takes status 0 for COM0"},
         {"walk stopped early",
-         {DEMO.devices, WalkFailure{WalkFailure::Stage::enumeration_stopped, 8, 3}},
+         {{DEMO.devices, WalkFailure{WalkFailure::Stage::enumeration_stopped, 8, 3}}},
          {"USB", "Serial"},
          "exit status -1: comlookup's walk of the device database is incomplete (see above)"},
+        {"only in another class",
+         {DEMO, {{{"COM9", "USB Modem (COM9)", SkipReason::none, 0, "ROOT\\MODEM\\0", "", "Modem"}}}},
+         {"USB", "Modem"},
+         "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
+         "are in setup class Modem, which comlookup does not read"},
+        {"only not present",
+         {DEMO, {}, {{{"COM9", "Arduino Leonardo (COM9)", SkipReason::none, 0, "USB\\VID_2341&PID_8036\\1"}}}},
+         {"Arduino"},
+         "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
+         "are on devices not present now: is the device plugged in?"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Args args(c.arguments);
-        EXPECT_EQ(c.expected, last_line(listing(c.survey, args)));
+        EXPECT_EQ(c.expected, last_line(listing(c.surveys, args)));
     }
 }
 
@@ -182,7 +196,7 @@ TEST(DescribeLookup, ShowsEveryDeviceWithItsStatusOrWhyItIsLeftOut) {
         {"", "", SkipReason::friendly_name_unreadable, 8},
         {"COM-1", "Odd port", SkipReason::none},
     }};
-    EXPECT_FALSE(survey_complete(survey));
+    EXPECT_FALSE(surveys_complete({survey}));
     const Args args({"Port", "(COM7)"});
     const std::vector<std::string> expected = {
         "Query: \"Port (COM7)\" (11 bytes)",
@@ -213,6 +227,105 @@ TEST(DescribeLookup, ShowsEveryDeviceWithItsStatusOrWhyItIsLeftOut) {
     const Args further({"(COM"});
     EXPECT_EQ("~      8  COM8      \"Ger\xE4t (COM8)\"  near miss: holds the query further in, not at its start",
               lines_of(listing(survey, further)).at(12));
+}
+
+TEST(DistinguishingQuery, IsTheShortestRunOfWholeWordsNoOtherNameBeginsWith) {
+    const PortList listed = {
+        {"COM4", "Silicon Labs CP210x USB to UART Bridge (COM4)"},
+        {"COM5", "Silicon Labs CP2105 Dual USB to UART Bridge: Enhanced COM Port (COM5)"},
+        {"COM6", "USB-SERIAL CH340 (COM6)"},
+        {"COM7", "USB-SERIAL CH340 (COM7)"},
+        {"COM8", "Arduino Uno"},
+        {"COM9", "Arduino Uno R3"},
+        {"COM10", "Two  Blanks A"},
+        {"COM11", "Two  Blanks B"},
+    };
+    const char* const expected[] = {
+        "Silicon Labs CP210x", "Silicon Labs CP2105", "", "", "", "Arduino Uno R3", "Two  Blanks A", "Two  Blanks B",
+    };
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        SCOPED_TRACE(listed[i].friendly_name);
+        EXPECT_EQ(expected[i], distinguishing_query(listed, i));
+    }
+}
+
+TEST(NotPresent, IsWhatWindowsKnowsLessWhatIsPresentByInstanceId) {
+    const Survey known = {{{"COM3", "A", SkipReason::none, 0, "ID\\A"},
+                           {"COM4", "B", SkipReason::none, 0, "ID\\B"},
+                           {"COM5", "C", SkipReason::none, 0, "ID\\C"}}};
+    const Survey present = {{{"COM3", "A", SkipReason::none, 0, "ID\\A"}, {"COM9", "C", SkipReason::none, 0, "ID\\C"}}};
+    const std::vector<SurveyedPort> absent = not_present(known, present);
+    ASSERT_EQ(1U, absent.size());
+    EXPECT_EQ("ID\\B", absent[0].instance_id);
+}
+
+TEST(NearMiss, LooksOnlyAtWholeCharactersOfADoubleByteCodePage) {
+    const struct {
+        const char* friendly_name;
+        const char* query;
+        NearMiss expected;
+    } cases[] = {
+        {"\x83\x41 Port", "\x83\x61", NearMiss::none},  // the trail bytes differ only as ASCII case would
+        {"\x83\x41 Port", "A", NearMiss::none},         // a trail byte is no letter
+        {"\x83\x41 Port", "\x83\x41  PORT", NearMiss::loose_prefix},
+        {"x \x83\x41", "X \x83\x41", NearMiss::loose_prefix},
+        {"Port \x83\x41", "port \x83\x41", NearMiss::loose_prefix},
+        {"A\x83\x41\x83\x42", "\x41\x83", NearMiss::none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        EXPECT_EQ(c.expected, near_miss(c.friendly_name, c.query, testing::double_byte_code_page()));
+    }
+}
+
+TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
+    const Survey present = {{
+        {"COM4", "Silicon Labs CP210x USB to UART Bridge (COM4)", SkipReason::none, 0, "USB\\VID_10C4&PID_EA60\\0001"},
+        {"COM5", "Silicon Labs CP2105 Dual (COM5)", SkipReason::none, 0, "USB\\VID_10C4&PID_EA70\\0002&MI_00"},
+        {"", "", SkipReason::no_friendly_name, 0, "ROOT\\PORTS\\0002", "Communications Port"},
+    }};
+    const Survey other = {{{"COM7", "", SkipReason::none, 0, "ROOT\\OTHER\\0000", "USB Modem", "Modem"}}};
+    Survey known = present;
+    known.devices.push_back({"COM9", "Silicon Labs CP210x USB to UART Bridge (COM9)", SkipReason::none, 0, "USB\\OLD"});
+    const std::vector<std::string> expected = {
+        "Query: \"Silicon Labs\" (12 bytes)",
+        "",
+        "3 present devices of the Ports class, 2 listed, in the order comlookup reads them:",
+        "  status  port      friendly name",
+        "*      4  COM4      \"Silicon Labs CP210x USB to UART Bridge (COM4)\"  begins with the query",
+        "                    USB\\VID_10C4&PID_EA60\\0001",
+        "*      5  COM5      \"Silicon Labs CP2105 Dual (COM5)\"  begins with the query",
+        "                    USB\\VID_10C4&PID_EA70\\0002&MI_00",
+        "       -  -         description \"Communications Port\"  left out: no friendly name",
+        "                    ROOT\\PORTS\\0002",
+        "",
+        "COM ports of other setup classes, which comlookup does not read:",
+        "  Modem     COM7      description \"USB Modem\"",
+        "                      ROOT\\OTHER\\0000",
+        "",
+        "Known to Windows but not present now, so comlookup does not read them:",
+        "  COM9      \"Silicon Labs CP210x USB to UART Bridge (COM9)\"  begins with the query",
+        "            USB\\OLD",
+        "",
+        "To pick one of them, give comlookup a longer beginning of its name:",
+        "  COM4      comlookup \"Silicon Labs CP210x\"",
+        "  COM5      comlookup \"Silicon Labs CP2105\"",
+        "",
+        "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
+        "one",
+    };
+    EXPECT_EQ(expected, lines_of(listing({present, other, known}, Args({"Silicon", "Labs"}))));
+
+    const Survey twins = {{{"COM6", "USB-SERIAL CH340 (COM6)"}, {"COM7", "USB-SERIAL CH340 (COM7)"}}};
+    const std::vector<std::string> lines = lines_of(listing(twins, Args({"USB-SERIAL"})));
+    EXPECT_EQ(
+        "No query without the port number tells these devices apart: their friendly names differ only in it. "
+        "See \"Two identical adapters\" in the README.",
+        lines.at(lines.size() - 3));
+    EXPECT_EQ(
+        "No device of the Ports class is present. Is the device plugged in, and is its driver installed? "
+        "Device Manager shows it under \"Ports (COM & LPT)\" once it is.",
+        lines_of(listing(Survey{}, Args({}))).at(0));
 }
 
 }  // namespace

@@ -100,10 +100,11 @@ std::int32_t list(int argc, const char* const* argv) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(out, &mode) != 0;
-    const comlookup::Survey survey = comlookup::survey_ports();
+    const comlookup::Surveys surveys{comlookup::survey_ports_in_detail(), comlookup::survey_other_classes(),
+                                     comlookup::survey_known_ports()};
     const comlookup::ListingStyle style{ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file};
-    const bool written = write_text(out, comlookup::describe_lookup(survey, argc, argv, style), console);
-    return written && comlookup::survey_complete(survey) ? 0 : 1;
+    const bool written = write_text(out, comlookup::describe_lookup(surveys, argc, argv, style), console);
+    return written && comlookup::surveys_complete(surveys) ? 0 : 1;
 }
 
 }  // namespace

@@ -26,13 +26,16 @@ enum class SkipReason {
     not_com,  // the port name does not begin with "COM"
 };
 
-// One present device as the walk saw it. A name the walk did not read is
-// empty.
+// One device as a walk saw it. A name the walk did not read is empty.
 struct SurveyedPort {
     std::string port_name;
     std::string friendly_name;
     SkipReason skip = SkipReason::none;
     std::uint32_t error = 0;  // the platform's error code, for the unreadable reasons
+    // Read by comlookup-list's walks only.
+    std::string instance_id = {};
+    std::string description = {};  // when there is no friendly name: what Device Manager shows instead
+    std::string class_name = {};   // outside the ports setup class only
 
     bool operator==(const SurveyedPort&) const = default;
 };
@@ -58,9 +61,21 @@ struct Survey {
     std::optional<WalkFailure> failure = std::nullopt;
 };
 
-// The walk behind enumerate_com_ports(), keeping the devices it leaves out.
-// Never prints.
+// The walk behind enumerate_com_ports(): the present devices of the ports
+// setup class, keeping the devices it leaves out. Never prints.
 Survey survey_ports();
+
+// For comlookup-list: the same walk, also reading each device's instance ID
+// and, where it has no friendly name, its description.
+Survey survey_ports_in_detail();
+
+// For comlookup-list: every device of the ports setup class that Windows
+// knows, present or not, read as survey_ports_in_detail() reads them.
+Survey survey_known_ports();
+
+// For comlookup-list: the present devices of every other setup class whose
+// device key holds a "PortName" beginning with "COM".
+Survey survey_other_classes();
 
 // The port source's answer for a survey: its listed devices, in order; none
 // at all when the walk failed, because a device it could not see might have

@@ -1,4 +1,4 @@
-#include "discovery/win32_handles.h"
+#include "discovery/device_reads.h"
 
 // Must come first: makes devguid.h define GUID_DEVCLASS_PORTS, not just declare it.
 #include <initguid.h>
@@ -15,22 +15,13 @@
 #include "common/port_survey.h"
 
 namespace comlookup {
-namespace {
 
-constexpr std::size_t NAME_BUFFER_SIZE = 256;
-using NameBuffer = std::array<char, NAME_BUFFER_SIZE>;
-
-// Registry data need not end in a NUL byte, and a value may fill the whole
-// buffer: the text is cut at 255 bytes rather than read past the end.
 std::string text_of(const NameBuffer& buffer) {
     const auto end = std::find(buffer.begin(), buffer.end() - 1, '\0');
     return std::string(buffer.begin(), end);
 }
 
-struct ReadResult {
-    SkipReason skip = SkipReason::none;
-    DWORD error = ERROR_SUCCESS;  // for the unreadable reasons
-};
+namespace {
 
 // Absence and size are ordinary reasons to leave a device out; any other
 // error leaves the name unreadable. `reasons` are the absent, too-long and
@@ -41,6 +32,8 @@ ReadResult failed_read(DWORD error, bool absent, bool too_long, const std::array
     }
     return too_long ? ReadResult{reasons[1]} : ReadResult{reasons[2], error};
 }
+
+}  // namespace
 
 ReadResult read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name) {
     NameBuffer buffer{};
@@ -80,6 +73,8 @@ ReadResult read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& na
     return {};
 }
 
+namespace {
+
 bool out_of_memory(DWORD error) {
     return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
            error == ERROR_COMMITMENT_LIMIT;
@@ -87,9 +82,9 @@ bool out_of_memory(DWORD error) {
 
 }  // namespace
 
-Survey survey_ports() {
+Survey walk_ports(DWORD flags, ExtraReads read_more) {
     Survey survey;
-    const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
+    const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags));
     if (!set) {
         survey.failure = WalkFailure{WalkFailure::Stage::no_device_set, GetLastError()};
         return survey;
@@ -109,6 +104,9 @@ Survey survey_ports() {
         }
         port.skip = read.skip;
         port.error = read.error;
+        if (read_more != nullptr) {
+            read_more(set.get(), device, port);
+        }
         // Skipping a name that memory ran out for could turn -2 into a port.
         if (out_of_memory(read.error) && !survey.failure) {
             survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, read.error, index};
@@ -119,6 +117,10 @@ Survey survey_ports() {
         survey.failure = WalkFailure{WalkFailure::Stage::enumeration_stopped, error, index};
     }
     return survey;
+}
+
+Survey survey_ports() {
+    return walk_ports(DIGCF_PRESENT, nullptr);
 }
 
 PortList enumerate_com_ports() {

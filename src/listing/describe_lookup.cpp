@@ -1,5 +1,6 @@
 #include "listing/describe_lookup.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,20 +13,29 @@
 namespace comlookup {
 namespace {
 
-constexpr std::string_view USAGE =
-    "Usage: comlookup-list [WORD...]\n"
-    "\n"
-    "Lists the present devices of the Ports class as comlookup sees them, in\n"
-    "the order it reads them: for each, the exit status comlookup gives when\n"
-    "that device alone matches, its port name and its friendly name, or why\n"
-    "comlookup leaves it out. With WORDs, says what \"comlookup WORD...\" does\n"
-    "and why, and marks the devices the words name (*) or nearly name (~).\n"
-    "To comlookup, -h, --help and /? are query words like any other: the\n"
-    "listing for them follows this text.\n"
-    "\n"
-    "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
-    "device database could not be read or the listing could not be written.\n"
-    "\n";
+#ifndef COMLOOKUP_VERSION
+#define COMLOOKUP_VERSION "(unversioned)"
+#endif
+
+constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
+                                   ": what comlookup sees, and why a query gives what it gives.\n"
+                                   "\n"
+                                   "Usage: comlookup-list [WORD...]\n"
+                                   "\n"
+                                   "Lists the present devices of the Ports class as comlookup sees them, in\n"
+                                   "the order it reads them: for each, the exit status comlookup gives when\n"
+                                   "that device alone matches, its port name, friendly name and instance ID,\n"
+                                   "or why comlookup leaves it out; then the COM ports of other setup classes\n"
+                                   "and the Ports devices Windows knows but that are not present now, which\n"
+                                   "comlookup does not read. With WORDs, says what \"comlookup WORD...\" does\n"
+                                   "and why, marks the devices the words name (*) or nearly name (~), and\n"
+                                   "when they name several, gives a query for each.\n"
+                                   "To comlookup, -h, --help and /? are query words like any other: the\n"
+                                   "listing for them follows this text.\n"
+                                   "\n"
+                                   "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
+                                   "device database could not be read or the listing could not be written.\n"
+                                   "\n";
 
 constexpr bool is_blank(char c) {
     return c == ' ' || c == '\t';
@@ -37,20 +47,25 @@ constexpr char folded(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Lower case, each run of blanks one blank, no blanks at either end.
-std::string loosened(std::string_view text) {
-    std::string loose;
+// Lower case, each run of blanks one blank, no blanks at either end, as a
+// sequence of characters, so that a match can only start at one.
+std::vector<std::string> loose_characters(std::string_view text, const CodePage& code_page) {
+    std::vector<std::string> loose;
     bool blank_pending = false;
-    for (const char c : text) {
-        if (is_blank(c)) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::string_view bytes = character_at(text, at, code_page).bytes;
+        at += bytes.size();
+        if (bytes.size() == 1 && is_blank(bytes[0])) {
             blank_pending = !loose.empty();
             continue;
         }
         if (blank_pending) {
-            loose += ' ';
+            loose.emplace_back(" ");
             blank_pending = false;
         }
-        loose += folded(c);
+        // Only a character of one byte can be an ASCII letter: a trail byte
+        // of a double-byte character may look like one.
+        loose.emplace_back(bytes.size() == 1 ? std::string(1, folded(bytes[0])) : std::string(bytes));
     }
     return loose;
 }
@@ -136,7 +151,7 @@ std::string padded(std::string text, std::size_t width) {
 // How one device stands to the query.
 enum class Standing { unrelated, named, named_but_left_out, loose_prefix, further_in };
 
-Standing standing_of(const SurveyedPort& port, const char* query) {
+Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {
     if (query == nullptr || !friendly_name_read(port.skip)) {
         return Standing::unrelated;
     }
@@ -144,7 +159,7 @@ Standing standing_of(const SurveyedPort& port, const char* query) {
     if (begins_with_query(port.friendly_name, query)) {
         return listed ? Standing::named : Standing::named_but_left_out;
     }
-    switch (listed ? near_miss(port.friendly_name, query) : NearMiss::none) {
+    switch (listed ? near_miss(port.friendly_name, query, code_page) : NearMiss::none) {
         case NearMiss::none:
             break;
         case NearMiss::loose_prefix:
@@ -155,6 +170,17 @@ Standing standing_of(const SurveyedPort& port, const char* query) {
     return Standing::unrelated;
 }
 
+// `name` short of a " (COMn)" at its end, the part Windows adds to name the
+// port: a query that reaches into it breaks when the port number changes.
+std::string_view without_port_suffix(std::string_view name) {
+    const std::size_t open = name.rfind(" (COM");
+    if (open == std::string_view::npos || !name.ends_with(')') || name.size() - open < 7) {
+        return name;
+    }
+    const std::string_view digits = name.substr(open + 5, name.size() - open - 6);
+    return digits.find_first_not_of("0123456789") == std::string_view::npos ? name.substr(0, open) : name;
+}
+
 class Writer {
 public:
     explicit Writer(const ListingStyle& style) : style_(style) {}
@@ -162,6 +188,20 @@ public:
     std::string show(std::string_view text) const { return shown(text, style_.code_page, style_.sink); }
     // Quoted, so that blanks at either end show.
     std::string quote(std::string_view text) const { return '"' + show(text) + '"'; }
+
+    // Device Manager shows the description of a device without a friendly
+    // name, so that is how the user knows it.
+    std::string name_of(const SurveyedPort& port) const {
+        if (friendly_name_read(port.skip) && !port.friendly_name.empty()) {
+            return quote(port.friendly_name);
+        }
+        return port.description.empty() ? "-" : "description " + quote(port.description);
+    }
+
+    // The instance ID tells apart devices whose names are the same.
+    std::string id_line(const SurveyedPort& port, std::size_t indent) const {
+        return port.instance_id.empty() ? "" : std::string(indent, ' ') + show(port.instance_id) + '\n';
+    }
 
     // Near misses are only worth showing when nothing matches.
     std::string device_line(const SurveyedPort& port, Standing standing, bool show_near_misses) const {
@@ -187,12 +227,24 @@ public:
         line += ' ';
         const std::string status = listed ? std::to_string(port_number(port.port_name)) : "-";
         line += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
-        line += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  ";
-        line += friendly_name_read(port.skip) ? quote(port.friendly_name) : "-";
+        line += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  " + name_of(port);
         if (!note.empty()) {
             line += "  " + note;
         }
-        return line + '\n';
+        return line + '\n' + id_line(port, 20);
+    }
+
+    // A device comlookup does not read: of another class, or not present.
+    std::string other_line(const SurveyedPort& port, bool named) const {
+        std::string line = "  ";
+        if (!port.class_name.empty()) {
+            line += padded(show(port.class_name), 8) + "  ";
+        }
+        line += padded(show(port.port_name), 8) + "  " + name_of(port);
+        if (named) {
+            line += "  begins with the query";
+        }
+        return line + '\n' + id_line(port, port.class_name.empty() ? 12 : 22);
     }
 
 private:
@@ -218,14 +270,38 @@ std::string failure_text(const WalkFailure& failure) {
 
 // What the listing's lines say about the query, for its last line.
 struct Tally {
-    int matches = 0;
-    const SurveyedPort* match = nullptr;  // the first
+    std::vector<std::size_t> matches;  // indexes into the present devices
     int near_misses = 0;
     int left_out_matches = 0;
+    std::vector<std::string> other_classes;  // of the other-class devices the query names
+    int absent_matches = 0;
 };
 
+// Where the only names that begin with the query are, when no listed one does.
+std::string only_names_text(const Tally& tally, const Writer& writer) {
+    std::vector<std::string> places;
+    if (tally.left_out_matches > 0) {
+        places.emplace_back("on devices comlookup leaves out");
+    }
+    if (!tally.other_classes.empty()) {
+        std::string classes;
+        for (const std::string& name : tally.other_classes) {
+            classes += (classes.empty() ? "" : ", ") + writer.show(name);
+        }
+        places.push_back("in setup class " + classes + ", which comlookup does not read");
+    }
+    if (tally.absent_matches > 0) {
+        places.emplace_back("on devices not present now: is the device plugged in?");
+    }
+    std::string text;
+    for (const std::string& place : places) {
+        text += (text.empty() ? "; the only names that begin with it are " : "; and ") + place;
+    }
+    return text;
+}
+
 std::string status_line(std::int32_t status, QueryState state, int argc, const char* const* argv, const Tally& tally,
-                        const Survey& survey, const Writer& writer) {
+                        const Surveys& surveys, const Writer& writer) {
     std::string meaning;
     switch (state) {
         case QueryState::missing:
@@ -241,16 +317,17 @@ std::string status_line(std::int32_t status, QueryState state, int argc, const c
             break;
         }
         case QueryState::ready:
-            if (survey.failure) {
+            if (surveys.present.failure) {
                 meaning = "comlookup's walk of the device database is incomplete (see above)";
-            } else if (tally.matches == 1) {
+            } else if (tally.matches.size() == 1) {
+                const SurveyedPort& match = surveys.present.devices[tally.matches[0]];
                 meaning = "exactly one listed device's friendly name begins with the query, on " +
-                          writer.show(tally.match->port_name);
-                if (const std::string odd = misreading(*tally.match); !odd.empty()) {
+                          writer.show(match.port_name);
+                if (const std::string odd = misreading(match); !odd.empty()) {
                     meaning += "; " + odd;
                 }
-            } else if (tally.matches > 1) {
-                meaning = std::to_string(tally.matches) +
+            } else if (tally.matches.size() > 1) {
+                meaning = std::to_string(tally.matches.size()) +
                           " listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
                           "one";
             } else {
@@ -258,37 +335,110 @@ std::string status_line(std::int32_t status, QueryState state, int argc, const c
                 if (tally.near_misses > 0) {
                     meaning += "; near misses are marked ~";
                 }
-                if (tally.left_out_matches > 0) {
-                    meaning += "; the only names that begin with it are on devices comlookup leaves out";
-                }
+                meaning += only_names_text(tally, writer);
             }
             break;
     }
     return "exit status " + std::to_string(status) + ": " + meaning + '\n';
 }
 
+// A command to paste for each device the query names, when it names several.
+std::string suggestions(const Survey& present, const std::vector<std::size_t>& matches, const Writer& writer) {
+    const PortList listed = listed_ports(present);
+    // The matches' places among the listed devices.
+    std::vector<std::size_t> places;
+    for (const std::size_t match : matches) {
+        std::size_t place = 0;
+        for (std::size_t i = 0; i < match; ++i) {
+            place += present.devices[i].skip == SkipReason::none ? 1 : 0;
+        }
+        places.push_back(place);
+    }
+    std::string lines;
+    bool any = false;
+    bool same_cores = true;
+    bool same_names = true;
+    for (const std::size_t place : places) {
+        const std::string query = distinguishing_query(listed, place);
+        any = any || !query.empty();
+        const std::string& name = listed[place].friendly_name;
+        const std::string& first = listed[places[0]].friendly_name;
+        same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
+        same_names = same_names && name == first;
+        lines += "  " + padded(writer.show(listed[place].port_name), 8) + "  " +
+                 (query.empty() ? "no query without its port number picks this device out"
+                                : "comlookup " + writer.show(command_line_argument(query))) +
+                 '\n';
+    }
+    constexpr std::string_view SEE = "See \"Two identical adapters\" in the README.\n";
+    if (!any && same_names) {
+        return "\nNo query tells these devices apart: their friendly names are the same (see their instance IDs). " +
+               std::string(SEE);
+    }
+    if (!any && same_cores) {
+        return "\nNo query without the port number tells these devices apart: their friendly names differ only in "
+               "it. " +
+               std::string(SEE);
+    }
+    return "\nTo pick one of them, give comlookup a longer beginning of its name:\n" + lines;
+}
+
 }  // namespace
 
-NearMiss near_miss(std::string_view friendly_name, std::string_view query) {
+NearMiss near_miss(std::string_view friendly_name, std::string_view query, const CodePage& code_page) {
     if (begins_with_query(friendly_name, query)) {
         return NearMiss::none;
     }
-    const std::string wanted = loosened(query);
+    const std::vector<std::string> wanted = loose_characters(query, code_page);
     if (wanted.empty()) {
         return NearMiss::none;
     }
-    const std::size_t at = loosened(friendly_name).find(wanted);
-    if (at == std::string::npos) {
+    const std::vector<std::string> name = loose_characters(friendly_name, code_page);
+    const auto at = std::search(name.begin(), name.end(), wanted.begin(), wanted.end());
+    if (at == name.end()) {
         return NearMiss::none;
     }
-    return at == 0 ? NearMiss::loose_prefix : NearMiss::further_in;
+    return at == name.begin() ? NearMiss::loose_prefix : NearMiss::further_in;
 }
 
-bool survey_complete(const Survey& survey) {
-    if (survey.failure) {
+std::string distinguishing_query(const PortList& listed, std::size_t index) {
+    const std::string_view name = without_port_suffix(listed[index].friendly_name);
+    for (std::size_t end = 0; end < name.size(); ++end) {
+        // Whole words only: the run ends where a word does.
+        if (is_blank(name[end]) || (end + 1 < name.size() && !is_blank(name[end + 1]))) {
+            continue;
+        }
+        const std::string_view query = name.substr(0, end + 1);
+        bool unique = true;
+        for (std::size_t other = 0; other < listed.size() && unique; ++other) {
+            unique = other == index || !begins_with_query(listed[other].friendly_name, query);
+        }
+        if (unique) {
+            return std::string(query);
+        }
+    }
+    return {};
+}
+
+std::vector<SurveyedPort> not_present(const Survey& known, const Survey& present) {
+    std::vector<SurveyedPort> absent;
+    for (const SurveyedPort& device : known.devices) {
+        bool found = false;
+        for (const SurveyedPort& now : present.devices) {
+            found = found || now.instance_id == device.instance_id;
+        }
+        if (!found) {
+            absent.push_back(device);
+        }
+    }
+    return absent;
+}
+
+bool surveys_complete(const Surveys& surveys) {
+    if (surveys.present.failure || surveys.other_classes.failure || surveys.known.failure) {
         return false;
     }
-    for (const SurveyedPort& port : survey.devices) {
+    for (const SurveyedPort& port : surveys.present.devices) {
         if (unreadable(port.skip)) {
             return false;
         }
@@ -296,11 +446,12 @@ bool survey_complete(const Survey& survey) {
     return true;
 }
 
-std::string describe_lookup(const Survey& survey, int argc, const char* const* argv, const ListingStyle& style) {
+std::string describe_lookup(const Surveys& surveys, int argc, const char* const* argv, const ListingStyle& style) {
     const Writer writer(style);
+    const Survey& present = surveys.present;
     QueryBuffer query;
     const QueryState state = read_query(argc, argv, query);
-    const PortList listed = listed_ports(survey);
+    const PortList listed = listed_ports(present);
     // The same query and the same selection as comlookup's own run.
     const std::int32_t status = state == QueryState::ready ? select_port(listed, query.data()) : EXIT_NOT_FOUND;
 
@@ -310,29 +461,66 @@ std::string describe_lookup(const Survey& survey, int argc, const char* const* a
         text +=
             "Query: " + writer.quote(wanted) + " (" + std::to_string(std::string_view(wanted).size()) + " bytes)\n\n";
     }
-    if (survey.failure) {
-        text += failure_text(*survey.failure) + '\n';
+    for (const Survey* survey : {&present, &surveys.other_classes, &surveys.known}) {
+        if (survey->failure) {
+            text += failure_text(*survey->failure) + '\n';
+        }
     }
-    text += std::to_string(survey.devices.size()) + " present device" + (survey.devices.size() == 1 ? "" : "s") +
-            " of the Ports class, " + std::to_string(listed.size()) + " listed, in the order comlookup reads them:\n";
 
     std::vector<Standing> standings;
     Tally tally;
-    for (const SurveyedPort& port : survey.devices) {
-        const Standing standing = standings.emplace_back(standing_of(port, wanted));
-        if (standing == Standing::named && tally.matches++ == 0) {
-            tally.match = &port;
+    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+        const Standing standing = standings.emplace_back(standing_of(present.devices[i], wanted, style.code_page));
+        if (standing == Standing::named) {
+            tally.matches.push_back(i);
         }
         tally.left_out_matches += standing == Standing::named_but_left_out ? 1 : 0;
         tally.near_misses += standing == Standing::loose_prefix || standing == Standing::further_in ? 1 : 0;
     }
-    if (!survey.devices.empty()) {
+    const auto named = [&](const SurveyedPort& port) {
+        return wanted != nullptr && !port.friendly_name.empty() && begins_with_query(port.friendly_name, wanted);
+    };
+
+    if (present.devices.empty() && !present.failure) {
+        text +=
+            "No device of the Ports class is present. Is the device plugged in, and is its driver installed? "
+            "Device Manager shows it under \"Ports (COM & LPT)\" once it is.\n";
+    } else {
+        text += std::to_string(present.devices.size()) + " present device" + (present.devices.size() == 1 ? "" : "s") +
+                " of the Ports class, " + std::to_string(listed.size()) +
+                " listed, in the order comlookup reads them:\n";
         text += "  status  port      friendly name\n";
-        for (std::size_t i = 0; i < survey.devices.size(); ++i) {
-            text += writer.device_line(survey.devices[i], standings[i], tally.matches == 0);
+        for (std::size_t i = 0; i < present.devices.size(); ++i) {
+            text += writer.device_line(present.devices[i], standings[i], tally.matches.empty());
         }
     }
-    return text + '\n' + status_line(status, state, argc, argv, tally, survey, writer);
+
+    if (!surveys.other_classes.devices.empty()) {
+        text += "\nCOM ports of other setup classes, which comlookup does not read:\n";
+        for (const SurveyedPort& port : surveys.other_classes.devices) {
+            text += writer.other_line(port, named(port));
+            const bool new_class = std::find(tally.other_classes.begin(), tally.other_classes.end(), port.class_name) ==
+                                   tally.other_classes.end();
+            if (named(port) && new_class) {
+                tally.other_classes.push_back(port.class_name);
+            }
+        }
+    }
+    const std::vector<SurveyedPort> absent = not_present(surveys.known, present);
+    if (!absent.empty()) {
+        text += "\nKnown to Windows but not present now, so comlookup does not read them:\n";
+        for (const SurveyedPort& port : absent) {
+            text += writer.other_line(port, named(port));
+            tally.absent_matches += named(port) ? 1 : 0;
+        }
+    }
+    if (present.devices.empty() && !present.failure && surveys.other_classes.devices.empty() && absent.empty()) {
+        text += "No other setup class has a COM port, and Windows knows no Ports device that is not present now.\n";
+    }
+    if (state == QueryState::ready && !present.failure && tally.matches.size() > 1) {
+        text += suggestions(present, tally.matches, writer);
+    }
+    return text + '\n' + status_line(status, state, argc, argv, tally, surveys, writer);
 }
 
 }  // namespace comlookup

@@ -42,4 +42,9 @@ Character character_at(std::string_view text, std::size_t at, const CodePage& co
 // whole characters, so nothing merges with the text that follows.
 std::string shown(std::string_view text, const CodePage& code_page, Sink sink);
 
+// `argument` as a command line must hold it for the C runtime's parser to
+// give it back unchanged: in double quotes when it holds a blank, a tab or a
+// quote or is empty, with backslashes doubled where a quote follows them.
+std::string command_line_argument(std::string_view argument);
+
 }  // namespace comlookup

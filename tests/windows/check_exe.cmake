@@ -44,6 +44,17 @@ foreach(line IN LISTS imports)
   message(STATUS "imports ${dll}")
 endforeach()
 
+# SETUPAPI_CALLS, when given, is every SetupAPI function the exe may import.
+if(SETUPAPI_CALLS)
+  string(REGEX MATCHALL "[0-9]+  SetupDi[A-Za-z]+" calls "${dump}")
+  list(TRANSFORM calls REPLACE "^[0-9]+  " "")
+  list(SORT calls)
+  list(SORT SETUPAPI_CALLS)
+  if(NOT calls STREQUAL SETUPAPI_CALLS)
+    message(FATAL_ERROR "${EXE} imports the SetupAPI functions ${calls}, not ${SETUPAPI_CALLS}")
+  endif()
+endif()
+
 file(STRINGS ${EXE} manifest REGEX "processorArchitecture|requestedExecutionLevel|supportedOS|activeCodePage")
 string(REGEX MATCHALL "supportedOS" supported "${manifest}")
 list(LENGTH supported supported)

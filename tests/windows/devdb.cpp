@@ -2,6 +2,8 @@
 // program there to report its full 32-bit exit status.
 //   devdb clear
 //   devdb add PORTNAME FRIENDLY-NAME [PORTNAME FRIENDLY-NAME...]
+//   devdb add-modem PORTNAME FRIENDLY-NAME   a device of the Modem class
+//   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
 //   devdb run PROGRAM [ARG...]
 //   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "device_db.h"
+#include "listing/text.h"
 #include "process.h"
 
 namespace {
@@ -21,15 +24,16 @@ using comlookup::testing::ProcessResult;
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb run PROGRAM [ARG...]"
+                 "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
+                 " | devdb run PROGRAM [ARG...]"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
 }
 
 std::string command_line_of(int argc, char** argv) {
-    std::string command_line = comlookup::testing::quote_argument(argv[0]);
+    std::string command_line = comlookup::command_line_argument(argv[0]);
     for (int i = 1; i < argc; ++i) {
-        command_line += " " + comlookup::testing::quote_argument(argv[i]);
+        command_line += " " + comlookup::command_line_argument(argv[i]);
     }
     return command_line;
 }
@@ -103,6 +107,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         return 0;
+    }
+    if ((command == "add-modem" || command == "add-unnamed") && argc == 4) {
+        comlookup::testing::FakePort port{argv[3], argv[2]};
+        if (command == "add-modem") {
+            port.setup_class = &comlookup::testing::modem_class();
+        } else {
+            port.friendly_name.reset();
+            port.description = argv[3];
+        }
+        return comlookup::testing::add_ports({port}) ? 0 : 1;
     }
     return usage();
 }

@@ -109,6 +109,17 @@ bool add_ports(const std::vector<FakePort>& ports) {
     return true;
 }
 
+const GUID& modem_class() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                        "System\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}", 0, nullptr,
+                        0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>("Modem"), 6);
+        RegCloseKey(key);
+    }
+    return GUID_DEVCLASS_MODEM;
+}
+
 bool remove_ports_named(const std::string& friendly_name) {
     return running_under_wine() && remove_devices(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0),
                                                   [&](HDEVINFO set, SP_DEVINFO_DATA& device) {

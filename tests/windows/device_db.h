@@ -35,6 +35,10 @@ inline bool add_port(const FakePort& port) {
     return add_ports({port});
 }
 
+// The setup class of modems, with its name registered in the prefix as
+// Windows always has it and Wine's prefix lacks it.
+const GUID& modem_class();
+
 // Removes the devices of the ports setup class with this friendly name.
 bool remove_ports_named(const std::string& friendly_name);
 

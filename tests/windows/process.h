@@ -34,9 +34,6 @@ struct ProcessResult {
     std::string output;       // every byte written to stdout and stderr
 };
 
-// Quotes one argument so that the C runtime's parser gives it back unchanged.
-std::string quote_argument(const std::string& argument);
-
 // Runs `command_line` exactly as given (the child's C runtime splits it),
 // in `directory`, and waits for it to end. Its stdout and stderr go to
 // `output` when that is given (an inheritable handle), and are read back

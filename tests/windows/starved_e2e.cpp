@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device_db.h"
+#include "listing/text.h"
 #include "process.h"
 
 namespace {
@@ -144,8 +145,8 @@ int main(int argc, char** argv) {
         Starved lookup;
         Starved list;
         const std::string arguments = std::string(" ") + QUERY;
-        if (!run_starved(comlookup::testing::quote_argument(argv[1]) + arguments, hole * 1024, lookup) ||
-            !run_starved(comlookup::testing::quote_argument(argv[2]) + arguments, hole * 1024, list)) {
+        if (!run_starved(comlookup::command_line_argument(argv[1]) + arguments, hole * 1024, lookup) ||
+            !run_starved(comlookup::command_line_argument(argv[2]) + arguments, hole * 1024, list)) {
             std::printf("FAIL hole %5zu KB: cannot run the exes\n", hole);
             ++failures;
             continue;

@@ -1,0 +1,98 @@
+// The walks only comlookup-list makes: comlookup.exe links none of this.
+#include "discovery/device_reads.h"
+
+// Must come first: makes devguid.h define GUID_DEVCLASS_PORTS, not just declare it.
+#include <initguid.h>
+
+#include <devguid.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "common/port_survey.h"
+
+namespace comlookup {
+namespace {
+
+std::string instance_id(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::array<char, 200> buffer{};  // MAX_DEVICE_ID_LEN
+    DWORD required = 0;
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, buffer.data(), static_cast<DWORD>(buffer.size()), &required)) {
+        return {};
+    }
+    return std::string(buffer.data());
+}
+
+std::string description(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    NameBuffer buffer{};
+    DWORD required = 0;
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DEVICEDESC, nullptr,
+                                           reinterpret_cast<BYTE*>(buffer.data()), NAME_BUFFER_SIZE, &required)) {
+        return {};
+    }
+    return text_of(buffer);
+}
+
+// A setup class without a registered name is shown by its GUID.
+std::string class_name(const GUID& setup_class) {
+    std::array<char, 64> name{};
+    if (SetupDiClassNameFromGuidA(&setup_class, name.data(), static_cast<DWORD>(name.size()), nullptr) &&
+        name[0] != '\0') {
+        return std::string(name.data());
+    }
+    std::snprintf(name.data(), name.size(), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned long>(setup_class.Data1), setup_class.Data2, setup_class.Data3,
+                  setup_class.Data4[0], setup_class.Data4[1], setup_class.Data4[2], setup_class.Data4[3],
+                  setup_class.Data4[4], setup_class.Data4[5], setup_class.Data4[6], setup_class.Data4[7]);
+    return std::string(name.data());
+}
+
+// Device Manager shows a device's description where it has no friendly
+// name, and its instance ID tells apart devices whose names are the same.
+void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port) {
+    port.instance_id = instance_id(set, device);
+    if (port.friendly_name.empty()) {
+        port.description = description(set, device);
+    }
+}
+
+}  // namespace
+
+Survey survey_ports_in_detail() {
+    return walk_ports(DIGCF_PRESENT, read_identity);
+}
+
+Survey survey_known_ports() {
+    return walk_ports(0, read_identity);
+}
+
+Survey survey_other_classes() {
+    Survey survey;
+    const DeviceSet set =
+        adopt_device_set(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
+    if (!set) {
+        survey.failure = WalkFailure{WalkFailure::Stage::no_device_set, GetLastError()};
+        return survey;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
+        SurveyedPort port;
+        if (IsEqualGUID(device.ClassGuid, GUID_DEVCLASS_PORTS) ||
+            read_port_name(set.get(), device, port.port_name).skip != SkipReason::none ||
+            !port.port_name.starts_with("COM")) {
+            continue;
+        }
+        if (read_friendly_name(set.get(), device, port.friendly_name).skip != SkipReason::none) {
+            port.description = description(set.get(), device);
+        }
+        port.instance_id = instance_id(set.get(), device);
+        port.class_name = class_name(device.ClassGuid);
+        survey.devices.push_back(std::move(port));
+    }
+    return survey;
+}
+
+}  // namespace comlookup
