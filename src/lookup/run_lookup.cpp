@@ -11,8 +11,12 @@ std::int32_t run_lookup(int argc, const char* const* argv) {
     if (read_query(argc, argv, query) != QueryState::ready) {
         return EXIT_NOT_FOUND;
     }
+    return look_up(query.data());
+}
+
+std::int32_t look_up(const char* query) {
     const PortList ports = enumerate_com_ports();
-    return select_port(ports, query.data());
+    return select_port(ports, query);
 }
 
 }  // namespace comlookup

@@ -6,6 +6,10 @@
 //   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
 //   devdb run PROGRAM [ARG...]
 //   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
+//   devdb wait-time RUNS PORTNAME FRIENDLY-NAME PROGRAM [ARG...]
+//       runs PROGRAM (comlookup-wait), adds the device a second later, and
+//       prints the median ms from the device's appearing to the program's
+//       end, and its last status
 #include <windows.h>
 
 #include <algorithm>
@@ -54,10 +58,20 @@ int run(int argc, char** argv) {
     return 0;
 }
 
-int time_runs(int runs, int argc, char** argv) {
-    const std::string command_line = command_line_of(argc, argv);
+double milliseconds_between(const LARGE_INTEGER& start, const LARGE_INTEGER& end) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+int time_runs(int runs, int argc, char** argv) {
+    const std::string command_line = command_line_of(argc, argv);
     std::vector<double> milliseconds;
     long status = 0;
     for (int i = 0; i < runs; ++i) {
@@ -66,14 +80,36 @@ int time_runs(int runs, int argc, char** argv) {
         QueryPerformanceCounter(&start);
         status = run_or_die(command_line).status;
         QueryPerformanceCounter(&end);
-        milliseconds.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                               static_cast<double>(frequency.QuadPart));
+        milliseconds.push_back(milliseconds_between(start, end));
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    const std::size_t middle = milliseconds.size() / 2;
-    const double median =
-        milliseconds.size() % 2 != 0 ? milliseconds[middle] : (milliseconds[middle - 1] + milliseconds[middle]) / 2;
-    std::printf("%.2f %ld\n", median, status);
+    std::printf("%.2f %ld\n", median(milliseconds), status);
+    return 0;
+}
+
+int time_waits(int runs, const comlookup::testing::FakePort& device, int argc, char** argv) {
+    const std::string command_line = command_line_of(argc, argv);
+    std::vector<double> latencies;
+    long status = 0;
+    for (int i = 0; i < runs; ++i) {
+        if (!comlookup::testing::remove_ports_named(*device.friendly_name)) {
+            return 1;
+        }
+        comlookup::testing::ChildProcess child = comlookup::testing::start_process(command_line, ".");
+        // Past its start-up, into plain waiting.
+        Sleep(1000);
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        if (!comlookup::testing::add_port(device)) {
+            return 1;
+        }
+        // From the moment the device is whole: its "PortName" is written last.
+        QueryPerformanceCounter(&start);
+        WaitForSingleObject(child.process.get(), INFINITE);
+        QueryPerformanceCounter(&end);
+        status = comlookup::testing::finish_process(child).status;
+        latencies.push_back(milliseconds_between(start, end));
+    }
+    std::printf("%.2f %ld\n", median(latencies), status);
     return 0;
 }
 
@@ -107,6 +143,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         return 0;
+    }
+    if (command == "wait-time" && argc >= 6 && std::atoi(argv[2]) > 0) {
+        return time_waits(std::atoi(argv[2]), {argv[4], argv[3]}, argc - 5, argv + 5);
     }
     if ((command == "add-modem" || command == "add-unnamed") && argc == 4) {
         comlookup::testing::FakePort port{argv[3], argv[2]};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "lookup/query.h"
+
+namespace comlookup {
+
+// The longest comlookup-wait waits: a day.
+inline constexpr std::uint32_t MAX_WAIT_SECONDS = 86400;
+
+// What "comlookup-wait SECONDS WORD..." asks for.
+struct WaitCommand {
+    std::uint32_t seconds = 0;
+    std::string error;  // empty when the command line is good; else what is wrong with it
+};
+
+// Reads SECONDS, a whole number of ASCII digits from 0 to MAX_WAIT_SECONDS,
+// and the words after it into `query` exactly as comlookup reads its own.
+WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& query);
+
+}  // namespace comlookup
