@@ -46,8 +46,9 @@ endforeach()
 
 # SETUPAPI_CALLS, when given, is every SetupAPI function the exe may import.
 if(SETUPAPI_CALLS)
-  string(REGEX MATCHALL "[0-9]+  SetupDi[A-Za-z]+" calls "${dump}")
-  list(TRANSFORM calls REPLACE "^[0-9]+  " "")
+  # The hint before each name is decimal in older binutils, hex in newer.
+  string(REGEX MATCHALL "[ \t]SetupDi[A-Za-z]+\n" calls "${dump}")
+  list(TRANSFORM calls STRIP)
   list(SORT calls)
   list(SORT SETUPAPI_CALLS)
   if(NOT calls STREQUAL SETUPAPI_CALLS)
