@@ -49,6 +49,13 @@ wine_environment() {
     # host's locale, hi_IN.UTF-8 gives UTF-8 (65001), ja_JP.UTF-8 gives 932.
     WINELOADER=$(wine_loader)
     export WINEPREFIX WINEARCH WINELOADER WINEDEBUG=-all LC_ALL=${COMLOOKUP_LOCALE:-C}
+    # Wine 10's Wayland driver says on every start that XDG_RUNTIME_DIR is
+    # not set where no desktop session set it; an empty one of our own keeps
+    # it quiet.
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        export XDG_RUNTIME_DIR="${WINEPREFIX%/}.runtime"
+        mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    fi
 }
 
 wine_run() {

@@ -2,6 +2,7 @@
 // program there to report its full 32-bit exit status.
 //   devdb clear
 //   devdb add PORTNAME FRIENDLY-NAME [PORTNAME FRIENDLY-NAME...]
+//   devdb remove FRIENDLY-NAME   the Ports devices with this name
 //   devdb add-modem PORTNAME FRIENDLY-NAME   a device of the Modem class
 //   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
 //   devdb run PROGRAM [ARG...]
@@ -146,6 +147,9 @@ int main(int argc, char** argv) {
     }
     if (command == "wait-time" && argc >= 6 && std::atoi(argv[2]) > 0) {
         return time_waits(std::atoi(argv[2]), {argv[4], argv[3]}, argc - 5, argv + 5);
+    }
+    if (command == "remove" && argc == 3) {
+        return comlookup::testing::remove_ports_named(argv[2]) ? 0 : 1;
     }
     if ((command == "add-modem" || command == "add-unnamed") && argc == 4) {
         comlookup::testing::FakePort port{argv[3], argv[2]};

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs examples/find-port.bat under Wine's cmd.exe, beside a copy of
-# comlookup.exe, against a test device database; and beside stand-ins for
+# Runs the cmd.exe examples under Wine's cmd.exe, beside copies of the exes,
+# against a test device database; and find-port.bat beside stand-ins for
 # comlookup.exe that is missing, is not comlookup, or fails.
 # Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
 set -euo pipefail
@@ -17,24 +17,34 @@ mkdir -p "$work"/{beside,alone,wrong,failing}
 for dir in beside alone wrong failing; do
     cp "$source_dir/examples/find-port.bat" "$work/$dir/"
 done
-cp "$build_dir/comlookup.exe" "$work/beside/"
+cp "$build_dir/comlookup.exe" "$build_dir/comlookup-wait.exe" "$source_dir/examples/flash-after-reset.bat" "$work/beside/"
 cp "$build_dir/tests/windows/empty.exe" "$work/wrong/comlookup.exe"
 cp "$build_dir/tests/windows/exit_with.exe" "$work/failing/comlookup.exe"
 
 devdb() { wine_run "$build_dir/tests/windows/devdb.exe" "$@"; }
 devdb clear
 devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter" COM256 "High Port (COM256)" \
-    COM6 "A&B Port (COM6)" COM9 "Caret^Pipe| Port (COM9)"
+    COM6 "A&B Port (COM6)" COM9 "Caret^Pipe| Port (COM9)" COM11 "Arduino Leonardo (COM11)"
 
 passed=0
 failed=0
-# check DIR EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE LINE
+# check DIR EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE LINE [DEVICE...]
 # LINE is a line of a calling batch file, exactly as a script would hold it.
+# DEVICEs (PORTNAME FRIENDLY-NAME pairs) are added a second and a half into
+# its run, and removed after it.
 check() {
-    local dir=$1 expected_output=$2 expected_error=$3 expected_code=$4 line=$5
+    local dir=$1 expected_output=$2 expected_error=$3 expected_code=$4 line=$5 runner
+    shift 5
     printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$line" >"$work/$dir/caller.bat"
     code=0
-    (cd "$work/$dir" && wine_run cmd /c caller.bat >stdout.txt 2>stderr.txt) || code=$?
+    (cd "$work/$dir" && wine_run cmd /c caller.bat >stdout.txt 2>stderr.txt) &
+    runner=$!
+    if [ $# -gt 0 ]; then
+        sleep 1.5
+        devdb add "$@"
+    fi
+    wait "$runner" || code=$?
+    [ $# -eq 0 ] || devdb remove "$2"
     output=$(tr -d '\r' <"$work/$dir/stdout.txt")
     error=$(tr -d '\r' <"$work/$dir/stderr.txt")
     if [ "$output" = "$expected_output" ] && [ "$error" = "$expected_error" ] && [ "$code" = "$expected_code" ]; then
@@ -67,6 +77,11 @@ check wrong "" "find-port: \"$(wine_run winepath -w "$work/wrong" | tr -d '\r')\
 check failing COM7 "" 0 'find-port.bat 7'
 check failing "" "find-port: comlookup failed with status -1073741819, so the port is unknown" 3 'find-port.bat -1073741819'
 check failing "" "$several -2" 2 'find-port.bat -2'
+# The bootloader appears while flash-after-reset.bat waits for it.
+board='"Arduino Leonardo (" "Arduino Leonardo bootloader"'
+check beside COM12 "" 0 "flash-after-reset.bat $board" COM12 "Arduino Leonardo bootloader (COM12)"
+check beside "" "flash-after-reset: no bootloader named \"Arduino Leonardo bootloader\" appeared within 1 s after resetting COM11" 1 "flash-after-reset.bat $board 1"
+check beside "" "$none Arduino Uno" 1 'flash-after-reset.bat "Arduino Uno" "Arduino Uno bootloader"'
 
 devdb clear
 echo "$passed passed, $failed failed"
