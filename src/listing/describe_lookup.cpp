@@ -124,8 +124,8 @@ bool port_name_read(SkipReason skip) {
 
 // What a caller takes a listed device's status for, when that is not the
 // port the device is on.
-std::string misreading(const SurveyedPort& port) {
-    const std::int32_t status = port_number(port.port_name);
+std::string misreading(std::string_view port_name) {
+    const std::int32_t status = port_number(port_name);
     if (status == EXIT_NOT_FOUND) {
         return "a caller takes status -1 for \"no device matches\"";
     }
@@ -135,7 +135,7 @@ std::string misreading(const SurveyedPort& port) {
     if (status < 0) {
         return "a caller takes a negative status for a failure";
     }
-    if (!has_port_number(port.port_name)) {
+    if (!has_port_number(port_name)) {
         return "no number after \"COM\": a caller takes status 0 for COM0";
     }
     return {};
@@ -220,7 +220,7 @@ public:
             mark = '~';
             note = "near miss: holds the query further in, not at its start";
         }
-        if (const std::string odd = listed ? misreading(port) : ""; !odd.empty()) {
+        if (const std::string odd = listed ? misreading(port.port_name) : ""; !odd.empty()) {
             note += note.empty() ? odd : "; " + odd;
         }
         std::string line(1, mark);
@@ -270,7 +270,7 @@ std::string failure_text(const WalkFailure& failure) {
 
 // What the listing's lines say about the query, for its last line.
 struct Tally {
-    std::vector<std::size_t> matches;  // indexes into the present devices
+    std::vector<std::size_t> matches;  // places among the listed devices
     int near_misses = 0;
     int left_out_matches = 0;
     std::vector<std::string> other_classes;  // of the other-class devices the query names
@@ -301,7 +301,7 @@ std::string only_names_text(const Tally& tally, const Writer& writer) {
 }
 
 std::string status_line(std::int32_t status, QueryState state, int argc, const char* const* argv, const Tally& tally,
-                        const Surveys& surveys, const Writer& writer) {
+                        const Surveys& surveys, const PortList& listed, const Writer& writer) {
     std::string meaning;
     switch (state) {
         case QueryState::missing:
@@ -320,10 +320,10 @@ std::string status_line(std::int32_t status, QueryState state, int argc, const c
             if (surveys.present.failure) {
                 meaning = "comlookup's walk of the device database is incomplete (see above)";
             } else if (tally.matches.size() == 1) {
-                const SurveyedPort& match = surveys.present.devices[tally.matches[0]];
-                meaning = "exactly one listed device's friendly name begins with the query, on " +
-                          writer.show(match.port_name);
-                if (const std::string odd = misreading(match); !odd.empty()) {
+                const std::string& port_name = listed[tally.matches[0]].port_name;
+                meaning =
+                    "exactly one listed device's friendly name begins with the query, on " + writer.show(port_name);
+                if (const std::string odd = misreading(port_name); !odd.empty()) {
                     meaning += "; " + odd;
                 }
             } else if (tally.matches.size() > 1) {
@@ -343,17 +343,7 @@ std::string status_line(std::int32_t status, QueryState state, int argc, const c
 }
 
 // A command to paste for each device the query names, when it names several.
-std::string suggestions(const Survey& present, const std::vector<std::size_t>& matches, const Writer& writer) {
-    const PortList listed = listed_ports(present);
-    // The matches' places among the listed devices.
-    std::vector<std::size_t> places;
-    for (const std::size_t match : matches) {
-        std::size_t place = 0;
-        for (std::size_t i = 0; i < match; ++i) {
-            place += present.devices[i].skip == SkipReason::none ? 1 : 0;
-        }
-        places.push_back(place);
-    }
+std::string suggestions(const PortList& listed, const std::vector<std::size_t>& places, const Writer& writer) {
     std::string lines;
     bool any = false;
     bool same_cores = true;
@@ -469,11 +459,12 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
 
     std::vector<Standing> standings;
     Tally tally;
-    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+    for (std::size_t i = 0, place = 0; i < present.devices.size(); ++i) {
         const Standing standing = standings.emplace_back(standing_of(present.devices[i], wanted, style.code_page));
         if (standing == Standing::named) {
-            tally.matches.push_back(i);
+            tally.matches.push_back(place);
         }
+        place += present.devices[i].skip == SkipReason::none ? 1 : 0;
         tally.left_out_matches += standing == Standing::named_but_left_out ? 1 : 0;
         tally.near_misses += standing == Standing::loose_prefix || standing == Standing::further_in ? 1 : 0;
     }
@@ -518,9 +509,9 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
         text += "No other setup class has a COM port, and Windows knows no Ports device that is not present now.\n";
     }
     if (state == QueryState::ready && !present.failure && tally.matches.size() > 1) {
-        text += suggestions(present, tally.matches, writer);
+        text += suggestions(listed, tally.matches, writer);
     }
-    return text + '\n' + status_line(status, state, argc, argv, tally, surveys, writer);
+    return text + '\n' + status_line(status, state, argc, argv, tally, surveys, listed, writer);
 }
 
 }  // namespace comlookup
