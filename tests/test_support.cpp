@@ -71,12 +71,7 @@ CodePage latin1_code_page() {
 }
 
 CodePage utf8_code_page() {
-    CodePage code_page{{}, decode_utf8};
-    code_page.char_length.fill(1);
-    for (unsigned byte = 0xC2; byte <= 0xF4; ++byte) {
-        code_page.char_length[byte] = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-    }
-    return code_page;
+    return {utf8_char_lengths(), decode_utf8};
 }
 
 CodePage double_byte_code_page() {

@@ -30,14 +30,11 @@ std::optional<char32_t> decode_ansi(std::string_view bytes) {
 
 // The character lengths of the ANSI code page the names are in.
 comlookup::CodePage ansi_code_page() {
+    if (GetACP() == CP_UTF8) {
+        return {comlookup::utf8_char_lengths(), decode_ansi};
+    }
     comlookup::CodePage code_page{{}, decode_ansi};
     code_page.char_length.fill(1);
-    if (GetACP() == CP_UTF8) {
-        for (unsigned byte = 0xC2; byte <= 0xF4; ++byte) {
-            code_page.char_length[byte] = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        }
-        return code_page;
-    }
     CPINFO info{};
     if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 2) {
         for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {

@@ -85,10 +85,8 @@ Survey survey_other_classes() {
             !port.port_name.starts_with("COM")) {
             continue;
         }
-        if (read_friendly_name(set.get(), device, port.friendly_name).skip != SkipReason::none) {
-            port.description = description(set.get(), device);
-        }
-        port.instance_id = instance_id(set.get(), device);
+        read_friendly_name(set.get(), device, port.friendly_name);
+        read_identity(set.get(), device, port);
         port.class_name = class_name(device.ClassGuid);
         survey.devices.push_back(std::move(port));
     }

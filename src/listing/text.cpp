@@ -18,6 +18,15 @@ bool acted_on(char32_t c, Sink sink) {
 
 }  // namespace
 
+std::array<std::uint8_t, 256> utf8_char_lengths() {
+    std::array<std::uint8_t, 256> lengths;
+    lengths.fill(1);
+    for (unsigned byte = 0xC2; byte <= 0xF4; ++byte) {
+        lengths[byte] = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    }
+    return lengths;
+}
+
 Character character_at(std::string_view text, std::size_t at, const CodePage& code_page) {
     const std::size_t length = code_page.char_length[static_cast<unsigned char>(text[at])];
     if (length > 1 && at + length <= text.size()) {

@@ -20,6 +20,10 @@ struct CodePage {
     std::optional<char32_t> (*decode)(std::string_view bytes);
 };
 
+// The character lengths of UTF-8, as a CodePage holds them: lead bytes of
+// two, three and four bytes; 1 for every other byte.
+std::array<std::uint8_t, 256> utf8_char_lengths();
+
 // Where the listing goes. A console acts on more characters than a file
 // keeps harmlessly.
 enum class Sink { file, console };
