@@ -64,6 +64,12 @@ std::string last_line(const std::string& text) {
     return text.substr(start + 1, text.size() - start - 2);
 }
 
+// The closing paragraph: the last line and what stands just above it.
+std::string closing(const std::string& text) {
+    const std::size_t start = text.rfind("\n\n");
+    return text.substr(start + 2, text.size() - start - 3);
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -117,7 +123,7 @@ TEST(DescribeLookup, StatesTheStatusComlookupReturns) {
     }
 }
 
-TEST(DescribeLookup, SaysWhyInItsLastLine) {
+TEST(DescribeLookup, SaysWhyJustAboveAndInItsLastLine) {
     const struct {
         const char* name;
         Surveys surveys;
@@ -130,55 +136,51 @@ TEST(DescribeLookup, SaysWhyInItsLastLine) {
          {DEMO},
          {std::string(200, 'x'), std::string(100, 'y')},
          "exit status -1: the query is 301 bytes long; comlookup reads at most 299"},
-        {"one match",
-         {DEMO},
-         {"USB", "Serial"},
-         "exit status 3: exactly one listed device's friendly name begins with the query, on COM3"},
+        {"one match", {DEMO}, {"USB", "Serial"}, "exit status 3: exactly one listed device matches the query, on COM3"},
         {"two matches",
          {DEMO},
          {"USB-SERIAL"},
-         "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs "
-         "exactly one"},
+         "exit status -2: 2 listed devices match (marked *); comlookup needs one"},
         {"near miss",
          {DEMO},
          {"usb", "serial"},
-         "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"},
+         "Near misses are marked ~.\nexit status -1: no listed device's friendly name begins with the query"},
         {"only a left-out device",
          {DEMO},
          {"Printer"},
-         "exit status -1: no listed device's friendly name begins with the query; the only names that begin with "
-         "it are on devices comlookup leaves out"},
+         "The only names that begin with the query are on devices comlookup leaves out.\n"
+         "exit status -1: no listed device's friendly name begins with the query"},
         {"nothing close", {DEMO}, {"Modem"}, "exit status -1: no listed device's friendly name begins with the query"},
         {"no devices", {}, {"USB"}, "exit status -1: no listed device's friendly name begins with the query"},
         {"port name reads as -2",
          {{{{"COM-2", "USB Odd", SkipReason::none}}}},
          {"USB"},
-         "exit status -2: exactly one listed device's friendly name begins with the query, on COM-2; a caller takes "
-         "status -2 for \"more than one device matches\""},
+         "Its port name is odd: a caller takes status -2 for \"more than one device\nmatches\".\n"
+         "exit status -2: exactly one listed device matches the query, on COM-2"},
         {"port name without digits",
          {{{{"COMX", "USB X", SkipReason::none}}}},
          {"USB"},
-         "exit status 0: exactly one listed device's friendly name begins with the query, on COMX; no number after "
-         "\"COM\": a caller takes status 0 for COM0"},
+         "Its port name is odd: no number after \"COM\": a caller takes status 0 for COM0.\n"
+         "exit status 0: exactly one listed device matches the query, on COMX"},
         {"walk stopped early",
          {{DEMO.devices, WalkFailure{WalkFailure::Stage::enumeration_stopped, 8, 3}}},
          {"USB", "Serial"},
-         "exit status -1: comlookup's walk of the device database is incomplete (see above)"},
+         "exit status -1: the walk of the device database is incomplete (see above)"},
         {"only in another class",
          {DEMO, {{{"COM9", "USB Modem (COM9)", SkipReason::none, 0, "ROOT\\MODEM\\0", "", "Modem"}}}},
          {"USB", "Modem"},
-         "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
-         "are in setup class Modem, which comlookup does not read"},
+         "The only names that begin with the query are in setup class Modem, which\n"
+         "comlookup does not read.\nexit status -1: no listed device's friendly name begins with the query"},
         {"only not present",
          {DEMO, {}, {{{"COM9", "Arduino Leonardo (COM9)", SkipReason::none, 0, "USB\\VID_2341&PID_8036\\1"}}}},
          {"Arduino"},
-         "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
-         "are on devices not present now: is the device plugged in?"},
+         "The only names that begin with the query are on devices not present now: is the\n"
+         "device plugged in?\nexit status -1: no listed device's friendly name begins with the query"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Args args(c.arguments);
-        EXPECT_EQ(c.expected, last_line(listing(c.surveys, args)));
+        EXPECT_EQ(c.expected, closing(listing(c.surveys, args)));
     }
 }
 
@@ -201,32 +203,59 @@ TEST(DescribeLookup, ShowsEveryDeviceWithItsStatusOrWhyItIsLeftOut) {
     const std::vector<std::string> expected = {
         "Query: \"Port (COM7)\" (11 bytes)",
         "",
-        "11 present devices of the Ports class, 4 listed, in the order comlookup reads them:",
+        "11 present devices of the Ports class, in the order comlookup reads them;",
+        "comlookup leaves 7 of them out and weighs the other 4:",
         "  status  port      friendly name",
         "       -  -         -  left out: no friendly name",
         "       -  -         -  left out: friendly name longer than 255 bytes",
-        "       -  -         \"Port without key\"  left out: no device key to read \"PortName\" from",
+        "       -  -         \"Port without key\"",
+        "                    left out: no device key to read \"PortName\" from",
         "       -  -         \"Port without PortName\"  left out: no \"PortName\" value",
-        "       -  -         \"Port with a long PortName\"  left out: \"PortName\" longer than 255 bytes",
-        "       -  com4      \"Port lower case\"  left out: port name does not begin with \"COM\"",
+        "       -  -         \"Port with a long PortName\"",
+        "                    left out: \"PortName\" longer than 255 bytes",
+        "       -  com4      \"Port lower case\"",
+        "                    left out: port name does not begin with \"COM\"",
         "     256  COM256    \"Port  two\\x09blanks\\x1B[2J \"",
         "*      7  COM7      \"Port (COM7)\"  begins with the query",
         "       8  COM8      \"Ger\xE4t (COM8)\"",
         "       -  -         -  left out: friendly name could not be read (error 8)",
-        "      -1  COM-1     \"Odd port\"  a caller takes status -1 for \"no device matches\"",
+        "      -1  COM-1     \"Odd port\"",
+        "                    a caller takes status -1 for \"no device matches\"",
         "",
-        "exit status 7: exactly one listed device's friendly name begins with the query, on COM7",
+        "exit status 7: exactly one listed device matches the query, on COM7",
     };
     EXPECT_EQ(expected, lines_of(listing(survey, args)));
 
     // Near misses show only when nothing matches.
     const Args loosely({"port", "(com7)"});
     const std::vector<std::string> lines = lines_of(listing(survey, loosely));
-    EXPECT_EQ("~      7  COM7      \"Port (COM7)\"  near miss: would match if case and runs of blanks were ignored",
-              lines.at(11));
+    EXPECT_EQ("~      7  COM7      \"Port (COM7)\"", lines.at(15));
+    EXPECT_EQ("                    near miss: would match if case and runs of blanks were", lines.at(16));
     const Args further({"(COM"});
-    EXPECT_EQ("~      8  COM8      \"Ger\xE4t (COM8)\"  near miss: holds the query further in, not at its start",
-              lines_of(listing(survey, further)).at(12));
+    EXPECT_EQ("~      8  COM8      \"Ger\xE4t (COM8)\"", lines_of(listing(survey, further)).at(17));
+}
+
+// A name reads one way only, and no line the listing composes is wider than
+// a console: a name too long for its row stands on a line of its own.
+TEST(DescribeLookup, QuotesAndWidths) {
+    const std::string long_name = "Long " + std::string(145, 'n');
+    const Survey survey = {{
+        {"COM3", "Say \"Hi\" \\x1B Port", SkipReason::none},
+        {"COM4", long_name, SkipReason::none, 0, "USB\\VID_1A86&PID_7523\\" + std::string(150, 'i')},
+        {"COM5", long_name, SkipReason::none},
+    }};
+    const std::vector<std::string> lines = lines_of(listing(survey, Args({"Long"})));
+    EXPECT_EQ("       3  COM3      \"Say \\\"Hi\\\" \\\\x1B Port\"", lines.at(4));
+    EXPECT_EQ("*      4  COM4", lines.at(5));
+    EXPECT_EQ('"' + long_name + '"', lines.at(6));
+    EXPECT_EQ("                    begins with the query", lines.at(7));
+    EXPECT_EQ("USB\\VID_1A86&PID_7523\\" + std::string(150, 'i'), lines.at(8));
+    for (const std::string& line : lines) {
+        if (line.find(long_name) == std::string::npos && line.find("iiii") == std::string::npos) {
+            EXPECT_GE(79U, line.size()) << line;
+        }
+    }
+    EXPECT_EQ("Query: \"L\" (1 byte)", lines_of(listing(survey, Args({"L"}))).at(0));
 }
 
 TEST(DistinguishingQuery, IsTheShortestRunOfWholeWordsNoOtherNameBeginsWith) {
@@ -290,13 +319,16 @@ TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
     const std::vector<std::string> expected = {
         "Query: \"Silicon Labs\" (12 bytes)",
         "",
-        "3 present devices of the Ports class, 2 listed, in the order comlookup reads them:",
+        "3 present devices of the Ports class, in the order comlookup reads them;",
+        "comlookup leaves 1 of them out and weighs the other 2:",
         "  status  port      friendly name",
-        "*      4  COM4      \"Silicon Labs CP210x USB to UART Bridge (COM4)\"  begins with the query",
+        "*      4  COM4      \"Silicon Labs CP210x USB to UART Bridge (COM4)\"",
+        "                    begins with the query",
         "                    USB\\VID_10C4&PID_EA60\\0001",
         "*      5  COM5      \"Silicon Labs CP2105 Dual (COM5)\"  begins with the query",
         "                    USB\\VID_10C4&PID_EA70\\0002&MI_00",
-        "       -  -         description \"Communications Port\"  left out: no friendly name",
+        "       -  -         description \"Communications Port\"",
+        "                    left out: no friendly name",
         "                    ROOT\\PORTS\\0002",
         "",
         "COM ports of other setup classes, which comlookup does not read:",
@@ -304,28 +336,23 @@ TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
         "                      ROOT\\OTHER\\0000",
         "",
         "Known to Windows but not present now, so comlookup does not read them:",
-        "  COM9      \"Silicon Labs CP210x USB to UART Bridge (COM9)\"  begins with the query",
+        "  COM9      \"Silicon Labs CP210x USB to UART Bridge (COM9)\"",
+        "            begins with the query",
         "            USB\\OLD",
         "",
         "To pick one of them, give comlookup a longer beginning of its name:",
         "  COM4      comlookup \"Silicon Labs CP210x\"",
         "  COM5      comlookup \"Silicon Labs CP2105\"",
         "",
-        "exit status -2: 2 listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
-        "one",
+        "exit status -2: 2 listed devices match (marked *); comlookup needs one",
     };
     EXPECT_EQ(expected, lines_of(listing({present, other, known}, Args({"Silicon", "Labs"}))));
 
     const Survey twins = {{{"COM6", "USB-SERIAL CH340 (COM6)"}, {"COM7", "USB-SERIAL CH340 (COM7)"}}};
     const std::vector<std::string> lines = lines_of(listing(twins, Args({"USB-SERIAL"})));
-    EXPECT_EQ(
-        "No query without the port number tells these devices apart: their friendly names differ only in it. "
-        "See \"Two identical adapters\" in the README.",
-        lines.at(lines.size() - 3));
-    EXPECT_EQ(
-        "No device of the Ports class is present. Is the device plugged in, and is its driver installed? "
-        "Device Manager shows it under \"Ports (COM & LPT)\" once it is.",
-        lines_of(listing(Survey{}, Args({}))).at(0));
+    EXPECT_EQ("No query without the port number tells these devices apart: their friendly", lines.at(lines.size() - 4));
+    EXPECT_EQ("No device of the Ports class is present. Is the device plugged in, and is its",
+              lines_of(listing(Survey{}, Args({}))).at(0));
 }
 
 }  // namespace

@@ -47,5 +47,29 @@ TEST(Shown, EscapesWhatTheSinkWouldActOnAsTheNamesOwnBytes) {
     }
 }
 
+TEST(JsonString, IsAsciiWithEveryOtherCharacterEscaped) {
+    const CodePage latin1 = testing::latin1_code_page();
+    const CodePage utf8 = testing::utf8_code_page();
+    const CodePage double_byte = testing::double_byte_code_page();
+    const struct {
+        const char* name;
+        const CodePage& code_page;
+        std::string bytes;
+        std::string json;
+    } cases[] = {
+        {"quote and backslash", latin1, "Say \"Hi\" C:\\", "\"Say \\\"Hi\\\" C:\\\\\""},
+        {"controls", latin1, "a\tb\x1B\x7F\x85", "\"a\\u0009b\\u001B\\u007F\\u0085\""},
+        {"code page letter", latin1, "Ger\xE4t", "\"Ger\\u00E4t\""},
+        {"UTF-8 beyond the BMP", utf8, "\xF0\x9F\x98\x80", "\"\\uD83D\\uDE00\""},
+        {"bidirectional override", utf8, "\xE2\x80\xAE", "\"\\u202E\""},
+        {"invalid bytes", utf8, "a\xE2\x80", "\"a\\uFFFD\\uFFFD\""},
+        {"double-byte character", double_byte, "\x83\x41", "\"\\u5001\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.json, json_string(c.bytes, c.code_page));
+    }
+}
+
 }  // namespace
 }  // namespace comlookup

@@ -100,7 +100,11 @@ std::int32_t list(int argc, const char* const* argv) {
     const comlookup::Surveys surveys{comlookup::survey_ports_in_detail(), comlookup::survey_other_classes(),
                                      comlookup::survey_known_ports()};
     const comlookup::ListingStyle style{ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file};
-    const bool written = write_text(out, comlookup::describe_lookup(surveys, argc, argv, style), console);
+    // The JSON document is ASCII, so it too goes out the same way.
+    const bool json = argc >= 2 && std::string_view(argv[1]) == "--json";
+    const std::string text = json ? comlookup::describe_lookup_json(surveys, argc - 1, argv + 1, style.code_page)
+                                  : comlookup::describe_lookup(surveys, argc, argv, style);
+    const bool written = write_text(out, text, console);
     return written && comlookup::surveys_complete(surveys) ? 0 : 1;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/port_entry.h"
+#include "common/usb_identity.h"
 
 namespace comlookup {
 
@@ -36,6 +37,7 @@ struct SurveyedPort {
     std::string instance_id = {};
     std::string description = {};  // when there is no friendly name: what Device Manager shows instead
     std::string class_name = {};   // outside the ports setup class only
+    UsbIdentity usb = {};          // as much as the walk was asked to read
 
     bool operator==(const SurveyedPort&) const = default;
 };
@@ -76,6 +78,10 @@ Survey survey_known_ports();
 // For comlookup-list: the present devices of every other setup class whose
 // device key holds a "PortName" beginning with "COM".
 Survey survey_other_classes();
+
+// For comlookup-usb: comlookup's walk, reading beside each device it lists
+// as much of its USB identity as `terms` need.
+Survey survey_usb_ports(const UsbTerms& terms);
 
 // The port source's answer for a survey: its listed devices, in order; none
 // at all when the walk failed, because a device it could not see might have

@@ -7,6 +7,7 @@
 
 #include "common/port_survey.h"
 #include "discovery/win32_handles.h"
+#include "lookup/usb_terms.h"
 
 namespace comlookup {
 
@@ -25,12 +26,30 @@ struct ReadResult {
 ReadResult read_friendly_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name);
 ReadResult read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& name);
 
+// Errors that mean the machine, not the device, failed: a walk that meets
+// one cannot vouch for its answer.
+bool out_of_memory(DWORD error);
+
+// The device's instance ID, or empty with the error when it cannot be read.
+std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error);
+
 // What a walk of the ports class reads of each device beyond comlookup's own
-// reads; null for comlookup, which reads nothing more.
-using ExtraReads = void (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port);
+// reads, for the identity `terms` ask about (null: all of it); null for
+// comlookup, which reads nothing more.
+using ExtraReads = void (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms);
 
 // The devices of the ports setup class that SetupDiGetClassDevsA gives for
 // `flags`, read as comlookup reads them.
-Survey walk_ports(DWORD flags, ExtraReads read_more);
+Survey walk_ports(DWORD flags, ExtraReads read_more, const UsbTerms* terms = nullptr);
+
+// As much of the USB identity of the device with `instance_id` as `terms`
+// need to be weighed (null: all of it, for the listing). Reads nothing more
+// once the instance ID rules the device out, and opens the parent device
+// only for a device still in the running.
+UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
+                              const UsbTerms* terms);
+
+// The device's instance ID and, from it, its USB identity as above.
+void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms);
 
 }  // namespace comlookup

@@ -73,16 +73,12 @@ ReadResult read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& na
     return {};
 }
 
-namespace {
-
 bool out_of_memory(DWORD error) {
     return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
            error == ERROR_COMMITMENT_LIMIT;
 }
 
-}  // namespace
-
-Survey walk_ports(DWORD flags, ExtraReads read_more) {
+Survey walk_ports(DWORD flags, ExtraReads read_more, const UsbTerms* terms) {
     Survey survey;
     const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags));
     if (!set) {
@@ -105,11 +101,12 @@ Survey walk_ports(DWORD flags, ExtraReads read_more) {
         port.skip = read.skip;
         port.error = read.error;
         if (read_more != nullptr) {
-            read_more(set.get(), device, port);
+            read_more(set.get(), device, port, terms);
         }
         // Skipping a name that memory ran out for could turn -2 into a port.
-        if (out_of_memory(read.error) && !survey.failure) {
-            survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, read.error, index};
+        if (const DWORD error = out_of_memory(read.error) ? read.error : port.usb.error;
+            out_of_memory(error) && !survey.failure) {
+            survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
         }
         survey.devices.push_back(std::move(port));
     }

@@ -16,15 +16,6 @@
 namespace comlookup {
 namespace {
 
-std::string instance_id(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    std::array<char, 200> buffer{};  // MAX_DEVICE_ID_LEN
-    DWORD required = 0;
-    if (!SetupDiGetDeviceInstanceIdA(set, &device, buffer.data(), static_cast<DWORD>(buffer.size()), &required)) {
-        return {};
-    }
-    return std::string(buffer.data());
-}
-
 std::string description(HDEVINFO set, SP_DEVINFO_DATA& device) {
     NameBuffer buffer{};
     DWORD required = 0;
@@ -50,9 +41,10 @@ std::string class_name(const GUID& setup_class) {
 }
 
 // Device Manager shows a device's description where it has no friendly
-// name, and its instance ID tells apart devices whose names are the same.
-void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port) {
-    port.instance_id = instance_id(set, device);
+// name, and its instance ID and USB identity tell apart devices whose names
+// are the same.
+void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms) {
+    read_usb_port(set, device, port, terms);
     if (port.friendly_name.empty()) {
         port.description = description(set, device);
     }
@@ -86,7 +78,7 @@ Survey survey_other_classes() {
             continue;
         }
         read_friendly_name(set.get(), device, port.friendly_name);
-        read_identity(set.get(), device, port);
+        read_identity(set.get(), device, port, nullptr);
         port.class_name = class_name(device.ClassGuid);
         survey.devices.push_back(std::move(port));
     }

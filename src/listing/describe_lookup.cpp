@@ -1,13 +1,12 @@
+// The listing for people: a text writer over the listing's facts.
 #include "listing/describe_lookup.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "lookup/query.h"
 #include "lookup/select_port.h"
 
 namespace comlookup {
@@ -21,58 +20,30 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    ": what comlookup sees, and why a query gives what it gives.\n"
                                    "\n"
                                    "Usage: comlookup-list [WORD...]\n"
+                                   "       comlookup-list --json [WORD...]\n"
                                    "\n"
                                    "Lists the present devices of the Ports class as comlookup sees them, in\n"
                                    "the order it reads them: for each, the exit status comlookup gives when\n"
-                                   "that device alone matches, its port name, friendly name and instance ID,\n"
-                                   "or why comlookup leaves it out; then the COM ports of other setup classes\n"
-                                   "and the Ports devices Windows knows but that are not present now, which\n"
-                                   "comlookup does not read. With WORDs, says what \"comlookup WORD...\" does\n"
-                                   "and why, marks the devices the words name (*) or nearly name (~), and\n"
-                                   "when they name several, gives a query for each.\n"
+                                   "that device alone matches, its port name, friendly name, instance ID and\n"
+                                   "USB identity (as the TERMs comlookup-usb takes), or why comlookup leaves\n"
+                                   "it out; then the COM ports of other setup classes and the Ports devices\n"
+                                   "Windows knows but that are not present now, which comlookup does not\n"
+                                   "read. With WORDs, says what \"comlookup WORD...\" does and why, marks the\n"
+                                   "devices the words name (*) or nearly name (~), and when they name\n"
+                                   "several, gives a command that picks out each.\n"
+                                   "Names stand in double quotes; inside them \\\" is a quote, \\\\ a\n"
+                                   "backslash and \\xNN a byte that is not shown as it is. Suggested commands\n"
+                                   "are quoted as a command line needs.\n"
                                    "To comlookup, -h, --help and /? are query words like any other: the\n"
                                    "listing for them follows this text.\n"
+                                   "\n"
+                                   "--json, as the first word only, writes the same listing as one JSON\n"
+                                   "document. To comlookup --json is a query word too: the status it states\n"
+                                   "is comlookup's for the WORDs after it.\n"
                                    "\n"
                                    "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
                                    "device database could not be read or the listing could not be written.\n"
                                    "\n";
-
-constexpr bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// ASCII only: bytes above 0x7F mean different letters in different code
-// pages, and this is a hint, not a match.
-constexpr char folded(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Lower case, each run of blanks one blank, no blanks at either end, as a
-// sequence of characters, so that a match can only start at one.
-std::vector<std::string> loose_characters(std::string_view text, const CodePage& code_page) {
-    std::vector<std::string> loose;
-    bool blank_pending = false;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::string_view bytes = character_at(text, at, code_page).bytes;
-        at += bytes.size();
-        if (bytes.size() == 1 && is_blank(bytes[0])) {
-            blank_pending = !loose.empty();
-            continue;
-        }
-        if (blank_pending) {
-            loose.emplace_back(" ");
-            blank_pending = false;
-        }
-        // Only a character of one byte can be an ASCII letter: a trail byte
-        // of a double-byte character may look like one.
-        loose.emplace_back(bytes.size() == 1 ? std::string(1, folded(bytes[0])) : std::string(bytes));
-    }
-    return loose;
-}
-
-bool is_help(std::string_view argument) {
-    return argument == "-h" || argument == "--help" || argument == "/?";
-}
 
 // Windows error codes are small numbers; SetupAPI's own read best in hex.
 std::string error_text(std::uint32_t error) {
@@ -80,42 +51,6 @@ std::string error_text(std::uint32_t error) {
     std::snprintf(text, sizeof text, error < 0x10000 ? "error %lu" : "error 0x%08lX",
                   static_cast<unsigned long>(error));
     return text;
-}
-
-std::string reason_text(const SurveyedPort& port) {
-    switch (port.skip) {
-        case SkipReason::none:
-            break;
-        case SkipReason::no_friendly_name:
-            return "left out: no friendly name";
-        case SkipReason::friendly_name_too_long:
-            return "left out: friendly name longer than 255 bytes";
-        case SkipReason::friendly_name_unreadable:
-            return "left out: friendly name could not be read (" + error_text(port.error) + ")";
-        case SkipReason::no_device_key:
-            return "left out: no device key to read \"PortName\" from";
-        case SkipReason::device_key_unreadable:
-            return "left out: device key could not be opened (" + error_text(port.error) + ")";
-        case SkipReason::no_port_name:
-            return "left out: no \"PortName\" value";
-        case SkipReason::port_name_too_long:
-            return "left out: \"PortName\" longer than 255 bytes";
-        case SkipReason::port_name_unreadable:
-            return "left out: \"PortName\" could not be read (" + error_text(port.error) + ")";
-        case SkipReason::not_com:
-            return "left out: port name does not begin with \"COM\"";
-    }
-    return {};
-}
-
-bool unreadable(SkipReason skip) {
-    return skip == SkipReason::friendly_name_unreadable || skip == SkipReason::device_key_unreadable ||
-           skip == SkipReason::port_name_unreadable;
-}
-
-bool friendly_name_read(SkipReason skip) {
-    return skip != SkipReason::no_friendly_name && skip != SkipReason::friendly_name_too_long &&
-           skip != SkipReason::friendly_name_unreadable;
 }
 
 bool port_name_read(SkipReason skip) {
@@ -148,46 +83,65 @@ std::string padded(std::string text, std::size_t width) {
     return text;
 }
 
-// How one device stands to the query.
-enum class Standing { unrelated, named, named_but_left_out, loose_prefix, further_in };
-
-Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {
-    if (query == nullptr || !friendly_name_read(port.skip)) {
-        return Standing::unrelated;
-    }
-    const bool listed = port.skip == SkipReason::none;
-    if (begins_with_query(port.friendly_name, query)) {
-        return listed ? Standing::named : Standing::named_but_left_out;
-    }
-    switch (listed ? near_miss(port.friendly_name, query, code_page) : NearMiss::none) {
-        case NearMiss::none:
-            break;
-        case NearMiss::loose_prefix:
-            return Standing::loose_prefix;
-        case NearMiss::further_in:
-            return Standing::further_in;
-    }
-    return Standing::unrelated;
-}
-
-// `name` short of a " (COMn)" at its end, the part Windows adds to name the
-// port: a query that reaches into it breaks when the port number changes.
-std::string_view without_port_suffix(std::string_view name) {
-    const std::size_t open = name.rfind(" (COM");
-    if (open == std::string_view::npos || !name.ends_with(')') || name.size() - open < 7) {
-        return name;
-    }
-    const std::string_view digits = name.substr(open + 5, name.size() - open - 6);
-    return digits.find_first_not_of("0123456789") == std::string_view::npos ? name.substr(0, open) : name;
-}
+// A console of 80 columns wraps a line of 80 onto the next.
+constexpr std::size_t WIDTH = 79;
+// Where the friendly name starts in a device's row.
+constexpr std::size_t NAME_COLUMN = 20;
 
 class Writer {
 public:
     explicit Writer(const ListingStyle& style) : style_(style) {}
 
     std::string show(std::string_view text) const { return shown(text, style_.code_page, style_.sink); }
-    // Quoted, so that blanks at either end show.
-    std::string quote(std::string_view text) const { return '"' + show(text) + '"'; }
+    // Quoted, so that blanks at either end show; \" and \\ inside.
+    std::string quote(std::string_view text) const {
+        return '"' + shown(text, style_.code_page, style_.sink, true) + '"';
+    }
+    std::size_t width(std::string_view shown_text) const { return columns(shown_text, style_.code_page); }
+
+    // `words` (already shown) as lines of at most WIDTH columns, each
+    // starting `indent` blanks in; a word too wide for that stands alone on a
+    // line of its own, from the first column, so that it reads unbroken.
+    std::string wrapped(const std::vector<std::string>& words, std::size_t indent) const {
+        std::string lines;
+        std::string line;
+        std::size_t used = 0;
+        const auto flush = [&] {
+            if (!line.empty()) {
+                lines += std::string(indent, ' ') + line + '\n';
+            }
+            line.clear();
+            used = 0;
+        };
+        for (const std::string& word : words) {
+            const std::size_t cost = width(word);
+            if (indent + cost > WIDTH) {
+                flush();
+                lines += word + '\n';
+                continue;
+            }
+            if (!line.empty() && indent + used + 1 + cost > WIDTH) {
+                flush();
+            }
+            line += (line.empty() ? "" : " ") + word;
+            used += (used == 0 ? 0 : 1) + cost;
+        }
+        flush();
+        return lines;
+    }
+
+    // Prose the listing writes, split at blanks and wrapped.
+    std::string paragraph(std::string_view text, std::size_t indent = 0) const {
+        std::vector<std::string> words;
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find(' ', start), text.size());
+            if (end > start) {
+                words.emplace_back(text.substr(start, end - start));
+            }
+            start = end + 1;
+        }
+        return wrapped(words, indent);
+    }
 
     // Device Manager shows the description of a device without a friendly
     // name, so that is how the user knows it.
@@ -198,53 +152,93 @@ public:
         return port.description.empty() ? "-" : "description " + quote(port.description);
     }
 
-    // The instance ID tells apart devices whose names are the same.
-    std::string id_line(const SurveyedPort& port, std::size_t indent) const {
-        return port.instance_id.empty() ? "" : std::string(indent, ' ') + show(port.instance_id) + '\n';
+    // The instance ID tells apart devices whose names are the same, and the
+    // USB identity, as comlookup-usb takes it, devices whose instance IDs
+    // are made up.
+    std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
+        const SurveyedPort& port = facts.device;
+        std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
+        const std::vector<std::string> terms = identity_terms(port.usb);
+        if (port.usb.error != 0) {
+            return lines + paragraph("USB identity could not be read (" + error_text(port.usb.error) + ")", indent);
+        }
+        if (terms.empty()) {
+            return lines;
+        }
+        std::vector<std::string> words;
+        for (const std::string& term : terms) {
+            words.push_back(show(term));
+        }
+        lines += wrapped(words, indent);
+        if (!port.usb.serial) {
+            lines += std::string(indent, ' ') + "no serial number\n";
+        }
+        if (!facts.serial_shared_with.empty()) {
+            std::string ports;
+            for (const std::string& other : facts.serial_shared_with) {
+                ports += (ports.empty() ? "" : ", ") + show(other);
+            }
+            lines += paragraph("the same serial number is on " + ports, indent);
+        }
+        return lines;
+    }
+
+    // A row of columns, then what did not fit in it on lines of their own:
+    // a long name alone, the note wrapped under the name's column.
+    std::string row(std::string prefix, std::string_view name, std::string_view note, std::size_t indent) const {
+        const std::size_t used = width(prefix) + width(name);
+        if (used + (note.empty() ? 0 : 2 + width(note)) <= WIDTH) {
+            return prefix + std::string(name) + (note.empty() ? "" : "  " + std::string(note)) + '\n';
+        }
+        if (used <= WIDTH) {
+            return prefix + std::string(name) + '\n' + paragraph(note, indent);
+        }
+        while (prefix.ends_with(' ')) {
+            prefix.pop_back();
+        }
+        return prefix + '\n' + std::string(name) + '\n' + paragraph(note, indent);
     }
 
     // Near misses are only worth showing when nothing matches.
-    std::string device_line(const SurveyedPort& port, Standing standing, bool show_near_misses) const {
+    std::string device_line(const DeviceFacts& facts, bool show_near_misses) const {
+        const SurveyedPort& port = facts.device;
         const bool listed = port.skip == SkipReason::none;
         char mark = ' ';
-        std::string note = reason_text(port);
-        if (standing == Standing::named_but_left_out) {
+        std::string note = listed ? "" : "left out: " + left_out_reason(port);
+        if (facts.standing == Standing::named_but_left_out) {
             note += "; its friendly name begins with the query";
-        } else if (standing == Standing::named) {
+        } else if (facts.standing == Standing::named) {
             mark = '*';
             note = "begins with the query";
-        } else if (show_near_misses && standing == Standing::loose_prefix) {
+        } else if (show_near_misses && facts.standing == Standing::loose_prefix) {
             mark = '~';
             note = "near miss: would match if case and runs of blanks were ignored";
-        } else if (show_near_misses && standing == Standing::further_in) {
+        } else if (show_near_misses && facts.standing == Standing::further_in) {
             mark = '~';
             note = "near miss: holds the query further in, not at its start";
         }
         if (const std::string odd = listed ? misreading(port.port_name) : ""; !odd.empty()) {
             note += note.empty() ? odd : "; " + odd;
         }
-        std::string line(1, mark);
-        line += ' ';
-        const std::string status = listed ? std::to_string(port_number(port.port_name)) : "-";
-        line += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
-        line += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  " + name_of(port);
-        if (!note.empty()) {
-            line += "  " + note;
-        }
-        return line + '\n' + id_line(port, 20);
+        std::string prefix(1, mark);
+        prefix += ' ';
+        const std::string status = facts.status ? std::to_string(*facts.status) : "-";
+        prefix += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
+        prefix += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  ";
+        return row(prefix, name_of(port), note, NAME_COLUMN) + id_lines(facts, NAME_COLUMN);
     }
 
     // A device comlookup does not read: of another class, or not present.
-    std::string other_line(const SurveyedPort& port, bool named) const {
-        std::string line = "  ";
+    std::string other_line(const DeviceFacts& facts) const {
+        const SurveyedPort& port = facts.device;
+        std::string prefix = "  ";
         if (!port.class_name.empty()) {
-            line += padded(show(port.class_name), 8) + "  ";
+            prefix += padded(show(port.class_name), 8) + "  ";
         }
-        line += padded(show(port.port_name), 8) + "  " + name_of(port);
-        if (named) {
-            line += "  begins with the query";
-        }
-        return line + '\n' + id_line(port, port.class_name.empty() ? 12 : 22);
+        prefix += padded(show(port.port_name), 8) + "  ";
+        const std::size_t indent = port.class_name.empty() ? 12 : 22;
+        return row(prefix, name_of(port), facts.matches ? "begins with the query" : "", indent) +
+               id_lines(facts, indent);
     }
 
 private:
@@ -265,253 +259,192 @@ std::string failure_text(const WalkFailure& failure) {
             break;
     }
     return what + " (" + error_text(failure.error) +
-           "). comlookup answers -1 to any query then, rather than risk a wrong port.\n";
+           "). comlookup answers -1 to any query then, rather than risk a wrong port.";
 }
 
-// What the listing's lines say about the query, for its last line.
-struct Tally {
-    std::vector<std::size_t> matches;  // places among the listed devices
-    int near_misses = 0;
-    int left_out_matches = 0;
-    std::vector<std::string> other_classes;  // of the other-class devices the query names
-    int absent_matches = 0;
-};
-
 // Where the only names that begin with the query are, when no listed one does.
-std::string only_names_text(const Tally& tally, const Writer& writer) {
+std::string only_names_text(const Listing& listing, const Writer& writer) {
     std::vector<std::string> places;
-    if (tally.left_out_matches > 0) {
+    if (listing.left_out_matches > 0) {
         places.emplace_back("on devices comlookup leaves out");
     }
-    if (!tally.other_classes.empty()) {
+    if (!listing.match_classes.empty()) {
         std::string classes;
-        for (const std::string& name : tally.other_classes) {
+        for (const std::string& name : listing.match_classes) {
             classes += (classes.empty() ? "" : ", ") + writer.show(name);
         }
         places.push_back("in setup class " + classes + ", which comlookup does not read");
     }
-    if (tally.absent_matches > 0) {
+    if (listing.absent_matches > 0) {
         places.emplace_back("on devices not present now: is the device plugged in?");
     }
     std::string text;
     for (const std::string& place : places) {
-        text += (text.empty() ? "; the only names that begin with it are " : "; and ") + place;
+        text += (text.empty() ? "The only names that begin with the query are " : "; and ") + place;
+    }
+    return text.empty() ? text : text + (text.ends_with('?') ? "" : ".");
+}
+
+// The last line, "exit status N: ...", short enough for any console, and
+// what more there is to say on the lines just above it.
+std::string status_lines(const Listing& listing, const Writer& writer) {
+    std::string above;
+    std::string meaning;
+    switch (listing.state) {
+        case QueryState::missing:
+            meaning = listing.no_words ? "no query was given" : "no query: the first word is empty";
+            break;
+        case QueryState::too_long:
+            meaning = "the query is " + std::to_string(listing.query_length) + " bytes long; comlookup reads at most " +
+                      std::to_string(QUERY_CAPACITY - 1);
+            break;
+        case QueryState::ready:
+            if (listing.present_failed) {
+                meaning = "the walk of the device database is incomplete (see above)";
+            } else if (listing.matches.size() == 1) {
+                const std::string port_name = writer.show(listing.present[listing.matches[0]].device.port_name);
+                meaning = "exactly one listed device matches the query";
+                if (writer.width(meaning) + 5 + writer.width(port_name) <= 60) {
+                    meaning += ", on " + port_name;
+                } else {
+                    above += writer.paragraph("The device that matches is on " + port_name + ".");
+                }
+                if (const std::string odd = misreading(listing.present[listing.matches[0]].device.port_name);
+                    !odd.empty()) {
+                    above += writer.paragraph("Its port name is odd: " + odd + ".");
+                }
+            } else if (listing.matches.size() > 1) {
+                meaning =
+                    std::to_string(listing.matches.size()) + " listed devices match (marked *); comlookup needs one";
+            } else {
+                meaning = "no listed device's friendly name begins with the query";
+                if (listing.near_misses > 0) {
+                    above += writer.paragraph("Near misses are marked ~.");
+                }
+                above += writer.paragraph(only_names_text(listing, writer));
+            }
+            break;
+    }
+    return '\n' + above + "exit status " + std::to_string(listing.status) + ": " + meaning + '\n';
+}
+
+// A command to paste for each device the query names, when it names
+// several, under a heading that says what the commands do; then the devices
+// nothing picks out.
+std::string suggestions(const Listing& listing, const Writer& writer) {
+    std::string by_name;
+    std::string by_identity;
+    std::string none;
+    bool same_cores = true;
+    bool same_names = true;
+    bool percent = false;
+    const std::string& first = listing.present[listing.matches[0]].device.friendly_name;
+    for (std::size_t i = 0; i < listing.suggestions.size(); ++i) {
+        const Suggestion& suggestion = listing.suggestions[i];
+        const std::string port = writer.show(suggestion.port_name);
+        const std::string& name = listing.present[listing.matches[i]].device.friendly_name;
+        same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
+        same_names = same_names && name == first;
+        if (suggestion.command.empty()) {
+            none += (none.empty() ? "" : ", ") + port;
+            continue;
+        }
+        percent = percent || suggestion.command.find('%') != std::string::npos;
+        const std::string command = writer.show(suggestion.command);
+        std::string& lines = suggestion.command.starts_with("comlookup ") ? by_name : by_identity;
+        const std::string prefix = "  " + padded(port, 8) + "  ";
+        // A command too wide for its row stands alone, to be copied whole.
+        lines +=
+            writer.width(prefix + command) <= WIDTH ? prefix + command + '\n' : "  " + port + '\n' + command + '\n';
+    }
+    std::string text;
+    if (!by_name.empty()) {
+        text += "\nTo pick one of them, give comlookup a longer beginning of its name:\n" + by_name;
+    }
+    if (!by_identity.empty()) {
+        text += '\n' +
+                writer.paragraph(by_name.empty() ? "No name tells these devices apart; comlookup-usb picks each out by "
+                                                   "its USB identity:"
+                                                 : "comlookup-usb picks out the others by their USB identity:") +
+                by_identity;
+    }
+    if (!none.empty()) {
+        std::string why;
+        if (!by_name.empty() || !by_identity.empty()) {
+            why = "Nothing picks out " + none + ".";
+        } else if (same_names) {
+            why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";
+        } else if (same_cores) {
+            why =
+                "No query without the port number tells these devices apart: their friendly names differ only in "
+                "it.";
+        } else {
+            why = "No query without its port number picks out " + none + ".";
+        }
+        text += '\n' + writer.paragraph(why + " See \"Two identical adapters\" in the README.");
+    }
+    if (percent) {
+        text += '\n' + writer.paragraph("In a batch file, write each % in these commands as %%.");
     }
     return text;
 }
 
-std::string status_line(std::int32_t status, QueryState state, int argc, const char* const* argv, const Tally& tally,
-                        const Surveys& surveys, const PortList& listed, const Writer& writer) {
-    std::string meaning;
-    switch (state) {
-        case QueryState::missing:
-            meaning = argc < 2 ? "no query was given" : "no query: the first word is empty";
-            break;
-        case QueryState::too_long: {
-            std::size_t length = static_cast<std::size_t>(argc - 2);
-            for (int i = 1; i < argc; ++i) {
-                length += std::string_view(argv[i]).size();
-            }
-            meaning = "the query is " + std::to_string(length) + " bytes long; comlookup reads at most " +
-                      std::to_string(QUERY_CAPACITY - 1);
-            break;
-        }
-        case QueryState::ready:
-            if (surveys.present.failure) {
-                meaning = "comlookup's walk of the device database is incomplete (see above)";
-            } else if (tally.matches.size() == 1) {
-                const std::string& port_name = listed[tally.matches[0]].port_name;
-                meaning =
-                    "exactly one listed device's friendly name begins with the query, on " + writer.show(port_name);
-                if (const std::string odd = misreading(port_name); !odd.empty()) {
-                    meaning += "; " + odd;
-                }
-            } else if (tally.matches.size() > 1) {
-                meaning = std::to_string(tally.matches.size()) +
-                          " listed devices' friendly names begin with the query (marked *); comlookup needs exactly "
-                          "one";
-            } else {
-                meaning = "no listed device's friendly name begins with the query";
-                if (tally.near_misses > 0) {
-                    meaning += "; near misses are marked ~";
-                }
-                meaning += only_names_text(tally, writer);
-            }
-            break;
-    }
-    return "exit status " + std::to_string(status) + ": " + meaning + '\n';
-}
-
-// A command to paste for each device the query names, when it names several.
-std::string suggestions(const PortList& listed, const std::vector<std::size_t>& places, const Writer& writer) {
-    std::string lines;
-    bool any = false;
-    bool same_cores = true;
-    bool same_names = true;
-    for (const std::size_t place : places) {
-        const std::string query = distinguishing_query(listed, place);
-        any = any || !query.empty();
-        const std::string& name = listed[place].friendly_name;
-        const std::string& first = listed[places[0]].friendly_name;
-        same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
-        same_names = same_names && name == first;
-        lines += "  " + padded(writer.show(listed[place].port_name), 8) + "  " +
-                 (query.empty() ? "no query without its port number picks this device out"
-                                : "comlookup " + writer.show(command_line_argument(query))) +
-                 '\n';
-    }
-    constexpr std::string_view SEE = "See \"Two identical adapters\" in the README.\n";
-    if (!any && same_names) {
-        return "\nNo query tells these devices apart: their friendly names are the same (see their instance IDs). " +
-               std::string(SEE);
-    }
-    if (!any && same_cores) {
-        return "\nNo query without the port number tells these devices apart: their friendly names differ only in "
-               "it. " +
-               std::string(SEE);
-    }
-    return "\nTo pick one of them, give comlookup a longer beginning of its name:\n" + lines;
-}
-
 }  // namespace
-
-NearMiss near_miss(std::string_view friendly_name, std::string_view query, const CodePage& code_page) {
-    if (begins_with_query(friendly_name, query)) {
-        return NearMiss::none;
-    }
-    const std::vector<std::string> wanted = loose_characters(query, code_page);
-    if (wanted.empty()) {
-        return NearMiss::none;
-    }
-    const std::vector<std::string> name = loose_characters(friendly_name, code_page);
-    const auto at = std::search(name.begin(), name.end(), wanted.begin(), wanted.end());
-    if (at == name.end()) {
-        return NearMiss::none;
-    }
-    return at == name.begin() ? NearMiss::loose_prefix : NearMiss::further_in;
-}
-
-std::string distinguishing_query(const PortList& listed, std::size_t index) {
-    const std::string_view name = without_port_suffix(listed[index].friendly_name);
-    for (std::size_t end = 0; end < name.size(); ++end) {
-        // Whole words only: the run ends where a word does.
-        if (is_blank(name[end]) || (end + 1 < name.size() && !is_blank(name[end + 1]))) {
-            continue;
-        }
-        const std::string_view query = name.substr(0, end + 1);
-        bool unique = true;
-        for (std::size_t other = 0; other < listed.size() && unique; ++other) {
-            unique = other == index || !begins_with_query(listed[other].friendly_name, query);
-        }
-        if (unique) {
-            return std::string(query);
-        }
-    }
-    return {};
-}
-
-std::vector<SurveyedPort> not_present(const Survey& known, const Survey& present) {
-    std::vector<SurveyedPort> absent;
-    for (const SurveyedPort& device : known.devices) {
-        bool found = false;
-        for (const SurveyedPort& now : present.devices) {
-            found = found || now.instance_id == device.instance_id;
-        }
-        if (!found) {
-            absent.push_back(device);
-        }
-    }
-    return absent;
-}
-
-bool surveys_complete(const Surveys& surveys) {
-    if (surveys.present.failure || surveys.other_classes.failure || surveys.known.failure) {
-        return false;
-    }
-    for (const SurveyedPort& port : surveys.present.devices) {
-        if (unreadable(port.skip)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string describe_lookup(const Surveys& surveys, int argc, const char* const* argv, const ListingStyle& style) {
     const Writer writer(style);
-    const Survey& present = surveys.present;
-    QueryBuffer query;
-    const QueryState state = read_query(argc, argv, query);
-    const PortList listed = listed_ports(present);
-    // The same query and the same selection as comlookup's own run.
-    const std::int32_t status = state == QueryState::ready ? select_port(listed, query.data()) : EXIT_NOT_FOUND;
+    const Listing listing = model_listing(surveys, argc, argv, style.code_page);
 
-    std::string text(argc >= 2 && is_help(argv[1]) ? USAGE : "");
-    const char* const wanted = state == QueryState::ready ? query.data() : nullptr;
-    if (wanted != nullptr) {
-        text +=
-            "Query: " + writer.quote(wanted) + " (" + std::to_string(std::string_view(wanted).size()) + " bytes)\n\n";
+    std::string text(listing.help ? USAGE : "");
+    if (listing.state == QueryState::ready) {
+        const std::size_t bytes = listing.query.size();
+        text += writer.wrapped({"Query:", writer.quote(listing.query),
+                                "(" + std::to_string(bytes) + (bytes == 1 ? " byte)" : " bytes)")},
+                               0) +
+                '\n';
     }
-    for (const Survey* survey : {&present, &surveys.other_classes, &surveys.known}) {
-        if (survey->failure) {
-            text += failure_text(*survey->failure) + '\n';
-        }
+    for (const WalkFailure& failure : listing.failures) {
+        text += writer.paragraph(failure_text(failure)) + '\n';
     }
-
-    std::vector<Standing> standings;
-    Tally tally;
-    for (std::size_t i = 0, place = 0; i < present.devices.size(); ++i) {
-        const Standing standing = standings.emplace_back(standing_of(present.devices[i], wanted, style.code_page));
-        if (standing == Standing::named) {
-            tally.matches.push_back(place);
-        }
-        place += present.devices[i].skip == SkipReason::none ? 1 : 0;
-        tally.left_out_matches += standing == Standing::named_but_left_out ? 1 : 0;
-        tally.near_misses += standing == Standing::loose_prefix || standing == Standing::further_in ? 1 : 0;
-    }
-    const auto named = [&](const SurveyedPort& port) {
-        return wanted != nullptr && !port.friendly_name.empty() && begins_with_query(port.friendly_name, wanted);
-    };
-
-    if (present.devices.empty() && !present.failure) {
-        text +=
+    if (listing.present.empty() && !listing.present_failed) {
+        text += writer.paragraph(
             "No device of the Ports class is present. Is the device plugged in, and is its driver installed? "
-            "Device Manager shows it under \"Ports (COM & LPT)\" once it is.\n";
+            "Device Manager shows it under \"Ports (COM & LPT)\" once it is.");
     } else {
-        text += std::to_string(present.devices.size()) + " present device" + (present.devices.size() == 1 ? "" : "s") +
-                " of the Ports class, " + std::to_string(listed.size()) +
-                " listed, in the order comlookup reads them:\n";
+        const std::size_t count = listing.present.size();
+        const std::size_t left_out = count - listing.listed;
+        text += std::to_string(count) + " present device" + (count == 1 ? "" : "s") +
+                " of the Ports class, in the order comlookup reads them" + (left_out == 0 ? ":\n" : ";\n");
+        if (left_out > 0) {
+            text += "comlookup leaves " + std::to_string(left_out) + " of them out and weighs the other " +
+                    std::to_string(listing.listed) + ":\n";
+        }
         text += "  status  port      friendly name\n";
-        for (std::size_t i = 0; i < present.devices.size(); ++i) {
-            text += writer.device_line(present.devices[i], standings[i], tally.matches.empty());
+        for (const DeviceFacts& facts : listing.present) {
+            text += writer.device_line(facts, listing.matches.empty());
         }
     }
-
-    if (!surveys.other_classes.devices.empty()) {
+    if (!listing.other_classes.empty()) {
         text += "\nCOM ports of other setup classes, which comlookup does not read:\n";
-        for (const SurveyedPort& port : surveys.other_classes.devices) {
-            text += writer.other_line(port, named(port));
-            const bool new_class = std::find(tally.other_classes.begin(), tally.other_classes.end(), port.class_name) ==
-                                   tally.other_classes.end();
-            if (named(port) && new_class) {
-                tally.other_classes.push_back(port.class_name);
-            }
+        for (const DeviceFacts& facts : listing.other_classes) {
+            text += writer.other_line(facts);
         }
     }
-    const std::vector<SurveyedPort> absent = not_present(surveys.known, present);
-    if (!absent.empty()) {
+    if (!listing.not_present.empty()) {
         text += "\nKnown to Windows but not present now, so comlookup does not read them:\n";
-        for (const SurveyedPort& port : absent) {
-            text += writer.other_line(port, named(port));
-            tally.absent_matches += named(port) ? 1 : 0;
+        for (const DeviceFacts& facts : listing.not_present) {
+            text += writer.other_line(facts);
         }
     }
-    if (present.devices.empty() && !present.failure && surveys.other_classes.devices.empty() && absent.empty()) {
-        text += "No other setup class has a COM port, and Windows knows no Ports device that is not present now.\n";
+    if (listing.present.empty() && !listing.present_failed && listing.other_classes.empty() &&
+        listing.not_present.empty()) {
+        text += writer.paragraph(
+            "No other setup class has a COM port, and Windows knows no Ports device that is not present now.");
     }
-    if (state == QueryState::ready && !present.failure && tally.matches.size() > 1) {
-        text += suggestions(listed, tally.matches, writer);
+    if (!listing.suggestions.empty()) {
+        text += suggestions(listing, writer);
     }
-    return text + '\n' + status_line(status, state, argc, argv, tally, surveys, listed, writer);
+    return text + status_lines(listing, writer);
 }
 
 }  // namespace comlookup

@@ -1,40 +1,11 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "common/port_survey.h"
+#include "listing/listing_model.h"
 #include "listing/text.h"
 
 namespace comlookup {
-
-// How a listed device that the query does not name comes close to it. Both
-// kinds ignore ASCII case and runs of blanks, the commonest reasons a script
-// misses its device, and look only at whole characters of the code page.
-enum class NearMiss {
-    none,
-    loose_prefix,  // its friendly name begins with the query, loosely
-    further_in,    // its friendly name holds the query, loosely, but not at its start
-};
-
-NearMiss near_miss(std::string_view friendly_name, std::string_view query, const CodePage& code_page);
-
-// The shortest run of whole words from the start of listed[index]'s friendly
-// name that no other listed device's friendly name begins with, short of a
-// " (COMn)" at its end; empty when there is none.
-std::string distinguishing_query(const PortList& listed, std::size_t index);
-
-// What comlookup-list reads: comlookup's own walk, and what lies beside it.
-struct Surveys {
-    Survey present = {};        // the ports setup class now, as comlookup reads it
-    Survey other_classes = {};  // COM ports of the other setup classes
-    Survey known = {};          // the ports setup class, present or not
-};
-
-// The devices of `known` that `present` does not hold, by instance ID.
-std::vector<SurveyedPort> not_present(const Survey& known, const Survey& present);
 
 // How the listing is written: the code page its names are in, and where it
 // goes.
@@ -53,9 +24,8 @@ struct ListingStyle {
 // through its own query and selection code.
 std::string describe_lookup(const Surveys& surveys, int argc, const char* const* argv, const ListingStyle& style);
 
-// Whether the walks read everything they should have: no walk failed and no
-// present device's names were unreadable. comlookup-list's exit status says
-// so.
-bool surveys_complete(const Surveys& surveys);
+// The same listing as one JSON document (RFC 8259), every text converted
+// from the code page to UTF-8, for the words after --json.
+std::string describe_lookup_json(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
 
 }  // namespace comlookup

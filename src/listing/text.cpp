@@ -3,7 +3,6 @@
 #include <cstdio>
 
 namespace comlookup {
-namespace {
 
 bool acted_on(char32_t c, Sink sink) {
     if (c < 0x20 || c == 0x7F) {
@@ -15,8 +14,6 @@ bool acted_on(char32_t c, Sink sink) {
     return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069) || c == 0x200E || c == 0x200F || c == 0x061C;
 }
-
-}  // namespace
 
 std::array<std::uint8_t, 256> utf8_char_lengths() {
     std::array<std::uint8_t, 256> lengths;
@@ -39,11 +36,14 @@ Character character_at(std::string_view text, std::size_t at, const CodePage& co
     return {byte, length == 1 ? code_page.decode(byte) : std::nullopt};
 }
 
-std::string shown(std::string_view text, const CodePage& code_page, Sink sink) {
+std::string shown(std::string_view text, const CodePage& code_page, Sink sink, bool in_quotes) {
     std::string out;
     for (std::size_t at = 0; at < text.size();) {
         const Character c = character_at(text, at, code_page);
-        if (c.code && !acted_on(*c.code, sink)) {
+        if (in_quotes && c.code && (*c.code == '"' || *c.code == '\\')) {
+            out += '\\';
+            out += c.bytes;
+        } else if (c.code && !acted_on(*c.code, sink)) {
             out += c.bytes;
         } else {
             for (const char byte : c.bytes) {
@@ -57,8 +57,50 @@ std::string shown(std::string_view text, const CodePage& code_page, Sink sink) {
     return out;
 }
 
+std::string json_string(std::string_view text, const CodePage& code_page) {
+    std::string out = "\"";
+    const auto escape = [&](char32_t unit) {
+        char code[8];
+        std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(unit));
+        out += code;
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const Character c = character_at(text, at, code_page);
+        at += c.bytes.size();
+        const char32_t code = c.code ? *c.code : 0xFFFD;
+        if (code == '"' || code == '\\') {
+            out += '\\';
+            out += static_cast<char>(code);
+        } else if (code >= 0x20 && code < 0x7F) {
+            out += static_cast<char>(code);
+        } else if (code < 0x10000) {
+            escape(code);
+        } else {
+            escape(0xD800 + ((code - 0x10000) >> 10));
+            escape(0xDC00 + ((code - 0x10000) & 0x3FF));
+        }
+    }
+    return out + '"';
+}
+
+std::size_t columns(std::string_view text, const CodePage& code_page) {
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const Character c = character_at(text, at, code_page);
+        at += c.bytes.size();
+        const char32_t code = c.code ? *c.code : 0;
+        // East Asian wide characters take two columns of a console.
+        const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                          (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                          (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                          (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x20000;
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
 std::string command_line_argument(std::string_view argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string_view::npos) {
+    if (!argument.empty() && argument.find_first_of(" \t\"&|<>^()") == std::string_view::npos) {
         return std::string(argument);
     }
     std::string quoted = "\"";

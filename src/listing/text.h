@@ -28,6 +28,12 @@ std::array<std::uint8_t, 256> utf8_char_lengths();
 // keeps harmlessly.
 enum class Sink { file, console };
 
+// Whether `sink` would act on character `c` rather than show it: C0
+// controls and DEL anywhere; on a console also C1 controls, the line and
+// paragraph separators, and the bidirectional controls that would reorder
+// the line.
+bool acted_on(char32_t c, Sink sink);
+
 // One character of narrow text: its bytes, and its code point when they are
 // a valid character. A byte that begins no valid character stands alone.
 struct Character {
@@ -40,15 +46,25 @@ Character character_at(std::string_view text, std::size_t at, const CodePage& co
 
 // `text` as the listing shows it: every character that `sink` would act on,
 // and every byte that begins no valid character, as \xNN of its own bytes,
-// which is what a user would type. To a file that is only C0 controls and
-// DEL; to a console also C1 controls, the line and paragraph separators, and
-// the bidirectional controls that would reorder the line. What is left is
-// whole characters, so nothing merges with the text that follows.
-std::string shown(std::string_view text, const CodePage& code_page, Sink sink);
+// which is what a user would type (see acted_on). What is left is whole
+// characters, so nothing merges with the text that follows. `in_quotes`:
+// also \" for a quote and \\ for a backslash, so that a name between quotes
+// reads one way only.
+std::string shown(std::string_view text, const CodePage& code_page, Sink sink, bool in_quotes = false);
+
+// `text`, read in the code page, as a JSON string. Everything outside
+// printable ASCII is written as \uXXXX, so the document reads the same
+// whatever code page a shell decodes it in, and nothing in it acts on a
+// console; a byte that begins no character becomes U+FFFD.
+std::string json_string(std::string_view text, const CodePage& code_page);
+
+// How many console columns text of whole characters takes.
+std::size_t columns(std::string_view text, const CodePage& code_page);
 
 // `argument` as a command line must hold it for the C runtime's parser to
-// give it back unchanged: in double quotes when it holds a blank, a tab or a
-// quote or is empty, with backslashes doubled where a quote follows them.
+// give it back unchanged, and cmd.exe to pass it on: in double quotes when
+// it holds a blank, a tab, a quote or one of cmd's & | < > ^ ( ), or is
+// empty, with backslashes doubled where a quote follows them.
 std::string command_line_argument(std::string_view argument);
 
 }  // namespace comlookup

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "lookup/query.h"
 
@@ -9,6 +11,9 @@ namespace comlookup {
 
 // The longest comlookup-wait waits: a day.
 inline constexpr std::uint32_t MAX_WAIT_SECONDS = 86400;
+
+// SECONDS: a whole number of ASCII digits from 0 to MAX_WAIT_SECONDS.
+std::optional<std::uint32_t> read_seconds(std::string_view text);
 
 // What "comlookup-wait SECONDS WORD..." asks for.
 struct WaitCommand {

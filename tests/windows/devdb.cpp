@@ -5,6 +5,15 @@
 //   devdb remove FRIENDLY-NAME   the Ports devices with this name
 //   devdb add-modem PORTNAME FRIENDLY-NAME   a device of the Modem class
 //   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
+//   devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT]
+//                 [location=TEXT] [hwid=ID]... [-- PORTNAME FRIENDLY-NAME INSTANCE-ID ...]
+//       a Ports device with this instance ID and hardware IDs (hwid=, in
+//       order); with parent=, also a USB-class device with that ID unless one
+//       exists (an existing one is kept as it is), which gets product= (its
+//       bus-reported description) and location=; without, the port itself
+//       gets them. A call to Wine costs far more than a device: add many at
+//       once, beyond the 32767 characters of a Windows command line with
+//   devdb add-usb -   the same arguments on standard input, one a line
 //   devdb run PROGRAM [ARG...]
 //   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
 //   devdb wait-time RUNS PORTNAME FRIENDLY-NAME PROGRAM [ARG...]
@@ -16,7 +25,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "device_db.h"
@@ -25,11 +38,14 @@
 
 namespace {
 
+using comlookup::testing::FakePort;
 using comlookup::testing::ProcessResult;
 
 int usage() {
     std::fprintf(stderr,
                  "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
+                 " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
+                 " [hwid=ID]... [-- PORTNAME ...]"
                  " | devdb run PROGRAM [ARG...]"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
@@ -50,6 +66,92 @@ ProcessResult run_or_die(const std::string& command_line) {
         std::exit(2);
     }
     return result;
+}
+
+// The devices `devdb add-usb` describes, parents first; false for a
+// malformed command line.
+bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<FakePort>& devices) {
+    std::map<std::string, std::size_t> made;  // a parent this call makes: its place in `devices`
+    std::vector<FakePort> ports;
+    const std::size_t count = arguments.size();
+    for (std::size_t i = 0; i < count;) {
+        if (count - i < 3) {
+            return false;
+        }
+        FakePort port{arguments[i + 1], arguments[i]};
+        port.instance_id = arguments[i + 2];
+        std::optional<std::string> parent;
+        std::optional<std::string> product;
+        std::optional<std::string> location;
+        for (i += 3; i < count && arguments[i] != "--"; ++i) {
+            const std::string_view argument = arguments[i];
+            const std::size_t equals = argument.find('=');
+            if (equals == std::string_view::npos) {
+                return false;
+            }
+            const std::string_view key = argument.substr(0, equals);
+            const std::string value(argument.substr(equals + 1));
+            if (key == "parent") {
+                parent = value;
+            } else if (key == "product") {
+                product = value;
+            } else if (key == "location") {
+                location = value;
+            } else if (key == "hwid") {
+                port.hardware_ids.push_back(value);
+            } else {
+                return false;
+            }
+        }
+        if (i < count) {
+            ++i;  // the "--" before the next device
+            if (i == count) {
+                return false;
+            }
+        }
+        if (!parent) {
+            port.bus_description = product;
+            port.location = location;
+        } else {
+            port.parent = parent;
+            const auto known = made.find(*parent);
+            if (known != made.end()) {
+                FakePort& usb = devices[known->second];
+                usb.bus_description = product ? product : usb.bus_description;
+                usb.location = location ? location : usb.location;
+            } else if (!comlookup::testing::device_exists(*parent)) {
+                made.emplace(*parent, devices.size());
+                devices.push_back({std::nullopt, std::nullopt, REG_SZ, false, std::nullopt,
+                                   &comlookup::testing::usb_class(), parent, std::nullopt, product, location});
+            }
+        }
+        ports.push_back(std::move(port));
+    }
+    devices.insert(devices.end(), ports.begin(), ports.end());
+    return true;
+}
+
+// The arguments after "add-usb", or with "-" alone, those on standard input,
+// one a line: more than a Windows command line holds.
+std::vector<std::string> usb_arguments(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    if (argc != 1 || arguments[0] != "-") {
+        return arguments;
+    }
+    arguments.clear();
+    std::string line;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        if (c == '\n') {
+            arguments.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty()) {
+        arguments.push_back(line);
+    }
+    return arguments;
 }
 
 int run(int argc, char** argv) {
@@ -140,6 +242,17 @@ int main(int argc, char** argv) {
             ports.push_back({argv[i + 1], argv[i]});
         }
         if (!comlookup::testing::add_ports(ports)) {
+            std::fprintf(stderr, "devdb: cannot add the devices\n");
+            return 1;
+        }
+        return 0;
+    }
+    if (command == "add-usb") {
+        std::vector<FakePort> devices;
+        if (!read_usb_devices(usb_arguments(argc - 2, argv + 2), devices)) {
+            return usage();
+        }
+        if (!comlookup::testing::add_ports(devices)) {
             std::fprintf(stderr, "devdb: cannot add the devices\n");
             return 1;
         }

@@ -2,10 +2,12 @@
 
 #include "discovery/win32_handles.h"
 
-// Must come first: makes devguid.h define GUID_DEVCLASS_PORTS, not just declare it.
+// Must come first: makes devguid.h and devpkey.h define GUID_DEVCLASS_PORTS
+// and the property keys, not just declare them.
 #include <initguid.h>
 
 #include <devguid.h>
+#include <devpkey.h>
 
 #include <cstdio>
 
@@ -15,6 +17,47 @@ namespace {
 // Instance IDs given here, not generated: SetupAPI's generated IDs cost
 // Wine a scan of every device, 50 ms a device at a few hundred.
 unsigned g_next_instance = 0;
+
+// Marks the devices made outside the ports class, so that clear_ports, in
+// this process or a later one, removes those and leaves Wine's own alone.
+// A key of this file's own, never read by the programs under test.
+constexpr DEVPROPKEY MADE_HERE{{0xae05610e, 0x4a31, 0x49df, {0x89, 0xb9, 0x31, 0xb0, 0x76, 0xa7, 0x94, 0x8c}}, 2};
+
+// Older MinGW-w64 headers declare only the Get half, and a newer header's
+// declaration need not match one written here to the letter: looked up by
+// name, it clashes with neither.
+using SetDeviceProperty = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const DEVPROPKEY*, DEVPROPTYPE, const BYTE*, DWORD,
+                                        DWORD);
+
+SetDeviceProperty set_device_property() {
+    static const auto function = reinterpret_cast<SetDeviceProperty>(
+        // Through the one function pointer type GCC lets stand for any other.
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("setupapi.dll"), "SetupDiSetDevicePropertyW")));
+    return function;
+}
+
+bool set_property(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key, DEVPROPTYPE type, const void* data,
+                  std::size_t size) {
+    const SetDeviceProperty function = set_device_property();
+    return function != nullptr &&
+           function(set, &device, &key, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+}
+
+std::wstring wide(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
+    return result;
+}
+
+bool set_string_property(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key,
+                         const std::optional<std::string>& text) {
+    if (!text) {
+        return true;
+    }
+    const std::wstring value = wide(*text);
+    return set_property(set, device, key, DEVPROP_TYPE_STRING, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
+}
 
 bool set_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, const FakePort& port) {
     const RegistryKey key(SetupDiCreateDevRegKeyA(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr));
@@ -30,10 +73,24 @@ bool set_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, const FakePort& port) 
                           size) == ERROR_SUCCESS;
 }
 
+bool set_bytes(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, const std::string& bytes) {
+    return SetupDiSetDeviceRegistryPropertyA(set, &device, property, reinterpret_cast<const BYTE*>(bytes.data()),
+                                             static_cast<DWORD>(bytes.size()));
+}
+
 bool set_text(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, const std::optional<std::string>& text) {
-    return !text ||
-           SetupDiSetDeviceRegistryPropertyA(set, &device, property, reinterpret_cast<const BYTE*>(text->c_str()),
-                                             static_cast<DWORD>(text->size() + 1));
+    return !text || set_bytes(set, device, property, std::string(*text) + '\0');
+}
+
+bool set_hardware_ids(HDEVINFO set, SP_DEVINFO_DATA& device, const std::vector<std::string>& ids) {
+    if (ids.empty()) {
+        return true;
+    }
+    std::string list;
+    for (const std::string& id : ids) {
+        list += id + '\0';
+    }
+    return set_bytes(set, device, SPDRP_HARDWAREID, list + '\0');
 }
 
 // Removes the devices of `devices` that `remove` picks; all when it is null.
@@ -54,9 +111,42 @@ bool remove_devices(HDEVINFO devices, Pick remove) {
 }
 
 bool made_here(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    char id[200];  // MAX_DEVICE_ID_LEN
-    return SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr) &&
-           std::string_view(id).starts_with("ROOT\\OTHER\\");
+    DEVPROPTYPE type = DEVPROP_TYPE_EMPTY;
+    DEVPROP_BOOLEAN mark = DEVPROP_FALSE;
+    return SetupDiGetDevicePropertyW(set, &device, &MADE_HERE, &type, reinterpret_cast<BYTE*>(&mark), sizeof mark,
+                                     nullptr, 0) &&
+           mark == DEVPROP_TRUE;
+}
+
+bool create(HDEVINFO set, const FakePort& port, SP_DEVINFO_DATA& device) {
+    const GUID* setup_class = port.setup_class != nullptr ? port.setup_class : &GUID_DEVCLASS_PORTS;
+    if (port.instance_id) {
+        return SetupDiCreateDeviceInfoA(set, port.instance_id->c_str(), setup_class, nullptr, nullptr, 0, &device);
+    }
+    // An ID still taken by an earlier run of this process's caller is skipped.
+    for (;;) {
+        char id[64];
+        std::snprintf(id, sizeof id, "ROOT\\%s\\%04u", port.setup_class != nullptr ? "OTHER" : "PORTS",
+                      g_next_instance++);
+        if (SetupDiCreateDeviceInfoA(set, id, setup_class, nullptr, nullptr, 0, &device)) {
+            return true;
+        }
+        if (GetLastError() != ERROR_DEVINST_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+}
+
+const GUID& named_class(const GUID& setup_class, const char* key_name, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                        (std::string("System\\CurrentControlSet\\Control\\Class\\") + key_name).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>(name.size() + 1));
+        RegCloseKey(key);
+    }
+    return setup_class;
 }
 
 }  // namespace
@@ -84,24 +174,21 @@ bool add_ports(const std::vector<FakePort>& ports) {
     if (!set) {
         return false;
     }
+    constexpr DEVPROP_BOOLEAN mark = DEVPROP_TRUE;
     for (const FakePort& port : ports) {
-        const GUID* setup_class = port.setup_class != nullptr ? port.setup_class : &GUID_DEVCLASS_PORTS;
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        bool created = false;
-        // An ID still taken by an earlier run of this process's caller is skipped.
-        while (!created) {
-            char id[64];
-            std::snprintf(id, sizeof id, "ROOT\\%s\\%04u", port.setup_class != nullptr ? "OTHER" : "PORTS",
-                          g_next_instance++);
-            created = SetupDiCreateDeviceInfoA(set.get(), id, setup_class, nullptr, nullptr, 0, &device);
-            if (!created && GetLastError() != ERROR_DEVINST_ALREADY_EXISTS) {
-                return false;
-            }
-        }
-        if (!SetupDiRegisterDeviceInfo(set.get(), &device, 0, nullptr, nullptr, nullptr) ||
+        if (!create(set.get(), port, device) ||
+            !SetupDiRegisterDeviceInfo(set.get(), &device, 0, nullptr, nullptr, nullptr) ||
+            // First, so that a device left half made is still cleared.
+            (port.setup_class != nullptr &&
+             !set_property(set.get(), device, MADE_HERE, DEVPROP_TYPE_BOOLEAN, &mark, sizeof mark)) ||
             !set_text(set.get(), device, SPDRP_FRIENDLYNAME, port.friendly_name) ||
             !set_text(set.get(), device, SPDRP_DEVICEDESC, port.description) ||
+            !set_text(set.get(), device, SPDRP_LOCATION_INFORMATION, port.location) ||
+            !set_hardware_ids(set.get(), device, port.hardware_ids) ||
+            !set_string_property(set.get(), device, DEVPKEY_Device_Parent, port.parent) ||
+            !set_string_property(set.get(), device, DEVPKEY_Device_BusReportedDeviceDesc, port.bus_description) ||
             (port.hardware_key && !set_port_name(set.get(), device, port))) {
             return false;
         }
@@ -109,15 +196,19 @@ bool add_ports(const std::vector<FakePort>& ports) {
     return true;
 }
 
+bool device_exists(const std::string& instance_id) {
+    const DeviceSet set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    return set && SetupDiOpenDeviceInfoA(set.get(), instance_id.c_str(), nullptr, 0, &device);
+}
+
 const GUID& modem_class() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                        "System\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}", 0, nullptr,
-                        0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>("Modem"), 6);
-        RegCloseKey(key);
-    }
-    return GUID_DEVCLASS_MODEM;
+    return named_class(GUID_DEVCLASS_MODEM, "{4D36E96D-E325-11CE-BFC1-08002BE10318}", "Modem");
+}
+
+const GUID& usb_class() {
+    return named_class(GUID_DEVCLASS_USB, "{36FC9E60-C465-11CF-8056-444553540000}", "USB");
 }
 
 bool remove_ports_named(const std::string& friendly_name) {

@@ -9,7 +9,7 @@
 namespace comlookup::testing {
 
 // A device as a driver installation would leave it; of the ports setup
-// class unless `setup_class` says otherwise.
+// class unless `setup_class` says otherwise. Text is in the ANSI code page.
 struct FakePort {
     std::optional<std::string> friendly_name;  // none: no friendly-name property
     std::optional<std::string> port_name;      // none: no "PortName" value
@@ -17,6 +17,14 @@ struct FakePort {
     bool hardware_key = true;                  // false: no hardware key at all, so no "PortName" either
     std::optional<std::string> description = std::nullopt;  // the device description property
     const GUID* setup_class = nullptr;
+    // None: ROOT\PORTS\NNNN, or ROOT\OTHER\NNNN outside the ports class.
+    std::optional<std::string> instance_id = std::nullopt;
+    // Wine keeps no device tree, so the parent a USB port is read through
+    // must be written down as DEVPKEY_Device_Parent.
+    std::optional<std::string> parent = std::nullopt;
+    std::optional<std::string> bus_description = std::nullopt;  // DEVPKEY_Device_BusReportedDeviceDesc
+    std::optional<std::string> location = std::nullopt;         // SPDRP_LOCATION_INFORMATION
+    std::vector<std::string> hardware_ids = {};                 // SPDRP_HARDWAREID; empty: none
 };
 
 // Changing the device database is only ever safe inside a throwaway Wine
@@ -24,20 +32,27 @@ struct FakePort {
 bool running_under_wine();
 
 // Removes every device of the ports setup class, present or not, and every
-// device the other calls here made in another class.
+// device the other calls here made in another class, in this process or an
+// earlier one.
 bool clear_ports();
 
-// Creates present devices, in this order, with instance IDs ROOT\PORTS\0000,
-// ROOT\PORTS\0001, ... (ROOT\OTHER\... outside the ports class) counted from
-// the last clear_ports().
+// Creates present devices, in this order, with their given instance IDs or
+// else ROOT\PORTS\0000, ROOT\PORTS\0001, ... (ROOT\OTHER\... outside the
+// ports class) counted from the last clear_ports(). A given ID that is
+// already taken fails the call.
 bool add_ports(const std::vector<FakePort>& ports);
 inline bool add_port(const FakePort& port) {
     return add_ports({port});
 }
 
-// The setup class of modems, with its name registered in the prefix as
-// Windows always has it and Wine's prefix lacks it.
+// Whether a device with this instance ID is in the database, present or not.
+bool device_exists(const std::string& instance_id);
+
+// The setup classes of modems and of USB devices (the parents of USB serial
+// ports), with their names registered in the prefix as Windows always has
+// them and Wine's prefix lacks them.
 const GUID& modem_class();
+const GUID& usb_class();
 
 // Removes the devices of the ports setup class with this friendly name.
 bool remove_ports_named(const std::string& friendly_name);

@@ -155,6 +155,14 @@ std::vector<Scenario> scenarios() {
          {{"COM4", "Silicon Labs CP210x USB to UART Bridge (COM4)"},
           {"COM5", "Silicon Labs CP2105 Dual USB to UART Bridge: Enhanced COM Port (COM5)"}},
          {{"Silicon Labs", -2}}},
+        {"long and quoted names",
+         {com("COM6", "A&B \"Quoted\" Port ^| <x> \\ (COM6)"), com("COM7", "Long " + repeat('n', 145)),
+          com("COM8", "100% Serial A"), com("COM9", "100% Serial B")},
+         {{"COM6", "A&B \"Quoted\" Port ^| <x> \\ (COM6)"},
+          {"COM7", "Long " + repeat('n', 145)},
+          {"COM8", "100% Serial A"},
+          {"COM9", "100% Serial B"}},
+         {{"\"A&B \\\"Quoted\\\" Port\"", 6}, {"Long", 7}, {"100%", -2}}},
         {"arguments as given",
          {com("COM14", "USB* Adapter"), com("COM15", "Port? (COM15)"), com("COM16", "Say \"Hi\" Port"),
           com("COM17", "Two  Blanks"), com("COM18", "Back\\slash")},
@@ -176,41 +184,44 @@ std::vector<Scenario> scenarios() {
 }
 
 std::vector<Listing> listings() {
+    const std::string long_name = "Long " + repeat('n', 145);
     return {
         {"skip rules",
          "",
-         {"9 present devices of the Ports class, 1 listed, in the order comlookup reads them:",
-          "       -  -         -  left out: no friendly name",
-          "       -  -         \"Port without key\"  left out: no device key to read \"PortName\" from",
+         {"9 present devices of the Ports class, in the order comlookup reads them;",
+          "comlookup leaves 8 of them out and weighs the other 1:", "       -  -         -  left out: no friendly name",
+          "       -  -         \"Port without key\"",
+          "                    left out: no device key to read \"PortName\" from",
           "       -  -         \"Port without PortName\"  left out: no \"PortName\" value",
           "       -  LPT1      \"Port LPT1\"  left out: port name does not begin with \"COM\"",
-          "       -  com4      \"Port lower case\"  left out: port name does not begin with \"COM\"",
+          "       -  com4      \"Port lower case\"",
+          "                    left out: port name does not begin with \"COM\"",
           "       -  CO        \"Port short\"  left out: port name does not begin with \"COM\"",
           "       2  COM2      \"Port good\"", "       -  -         -  left out: friendly name longer than 255 bytes",
           "       -  -         \"Port too wide\"  left out: \"PortName\" longer than 255 bytes", "",
           "exit status -1: no query was given"}},
         {"typical pair",
          "usb  serial",
-         {"~      3  COM3      \"USB Serial Device (COM3)\"  near miss: would match if case and runs of blanks were "
-          "ignored",
-          "exit status -1: no listed device's friendly name begins with the query; near misses are marked ~"}},
+         {"~      3  COM3      \"USB Serial Device (COM3)\"",
+          "                    near miss: would match if case and runs of blanks were", "                    ignored",
+          "Near misses are marked ~.", "exit status -1: no listed device's friendly name begins with the query"}},
         {"help words are query words",
          "--help",
          {"Usage: comlookup-list [WORD...]", "*     12  COM12     \"--help tool (COM12)\"  begins with the query",
-          "exit status 12: exactly one listed device's friendly name begins with the query, on COM12"}},
+          "exit status 12: exactly one listed device matches the query, on COM12"}},
         {"other setup class",
          "USB Modem",
-         {"       -  -         description \"Communications Port\"  left out: no friendly name",
+         {"       -  -         description \"Communications Port\"", "                    left out: no friendly name",
           "                    ROOT\\PORTS\\0002", "COM ports of other setup classes, which comlookup does not read:",
           "  Modem     COM9      \"USB Modem (COM9)\"  begins with the query",
           "                      ROOT\\OTHER\\0000",
-          "exit status -1: no listed device's friendly name begins with the query; the only names that begin with it "
-          "are in setup class Modem, which comlookup does not read"}},
+          "The only names that begin with the query are in setup class Modem, which", "comlookup does not read.",
+          "exit status -1: no listed device's friendly name begins with the query"}},
         {"names differ only in the port",
          "USB-SERIAL",
          {"                    ROOT\\PORTS\\0000", "                    ROOT\\PORTS\\0001",
-          "No query without the port number tells these devices apart: their friendly names differ only in it. See "
-          "\"Two identical adapters\" in the README."}},
+          "No query without the port number tells these devices apart: their friendly",
+          "names differ only in it. See \"Two identical adapters\" in the README."}},
         {"names share a prefix",
          "Silicon Labs",
          {"To pick one of them, give comlookup a longer beginning of its name:",
@@ -218,8 +229,24 @@ std::vector<Listing> listings() {
         {"bytes above 0x7F",
          "Ger\xE4t",
          {"Query: \"Ger\xE4t\" (5 bytes)", "*      8  COM8      \"Ger\xE4t \xA9 (COM8)\"  begins with the query",
-          "exit status 8: exactly one listed device's friendly name begins with the query, on COM8"}},
+          "exit status 8: exactly one listed device matches the query, on COM8"}},
+        {"long and quoted names",
+         "",
+         {"       6  COM6      \"A&B \\\"Quoted\\\" Port ^| <x> \\\\ (COM6)\"", "       7  COM7", '"' + long_name + '"',
+          "                    ROOT\\PORTS\\0001"}},
+        {"long and quoted names",
+         "100%",
+         {"  COM8      comlookup \"100% Serial A\"", "  COM9      comlookup \"100% Serial B\"",
+          "In a batch file, write each % in these commands as %%."}},
     };
+}
+
+// No line the listing composes is wider than a console; a line that is one
+// long name, or a long word such as an instance ID, stands alone.
+bool fits_console(const std::vector<std::string>& lines) {
+    return std::all_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.size() <= 79 || line.starts_with('"') || line.find(' ') == std::string::npos;
+    });
 }
 
 std::vector<std::string> lines_of(const std::string& output) {
@@ -304,7 +331,8 @@ int run_suggestions(const std::vector<std::string>& lines, const Programs& progr
 int check_listing(const Listing& listing, const Programs& programs) {
     const auto result = run(programs.list, listing.arguments, programs);
     const std::vector<std::string> lines = lines_of(result.output);
-    const bool ok = result.started && result.status == 0 && has_lines_in_order(lines, listing.lines);
+    const bool ok =
+        result.started && result.status == 0 && has_lines_in_order(lines, listing.lines) && fits_console(lines);
     std::printf("%-4s %-28s comlookup-list %-23s -> %u lines as expected\n", ok ? "ok" : "FAIL", listing.scenario,
                 printable(listing.arguments).c_str(), ok ? static_cast<unsigned>(listing.lines.size()) : 0U);
     if (!ok) {

@@ -1,0 +1,52 @@
+#include "app/wait_loop.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "common/port_entry.h"
+
+namespace comlookup {
+namespace {
+
+// Looks are at least this far apart, and further when a walk takes longer:
+// waiting must leave the processor idle nine tenths of the time.
+constexpr ULONGLONG MIN_PERIOD_MS = 250;
+constexpr ULONGLONG IDLE_SHARE = 9;
+
+// The status Windows' own handler ends a console program with; a handler of
+// ours, because the caller may have started this with Ctrl+C ignored.
+BOOL WINAPI on_break(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context) {
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    SetConsoleCtrlHandler(on_break, TRUE);
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG{seconds} * 1000;
+    for (;;) {
+        const ULONGLONG before = GetTickCount64();
+        const std::int32_t status = look(context);
+        const ULONGLONG after = GetTickCount64();
+        if ((status != EXIT_NOT_FOUND && status != EXIT_AMBIGUOUS) || after >= deadline) {
+            return status;
+        }
+        const ULONGLONG period = std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
+        Sleep(static_cast<DWORD>(std::min(period, deadline - after)));
+    }
+}
+
+void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) {
+    const std::string line =
+        std::string(program) + ": " + std::string(error) + ". Usage: " + std::string(usage) + "\r\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+}  // namespace comlookup

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/port_survey.h"
+#include "listing/text.h"
+#include "lookup/query.h"
+
+namespace comlookup {
+
+// What comlookup-list reads: comlookup's own walk, and what lies beside it.
+struct Surveys {
+    Survey present = {};        // the ports setup class now, as comlookup reads it
+    Survey other_classes = {};  // COM ports of the other setup classes
+    Survey known = {};          // the ports setup class, present or not
+};
+
+// How one device stands to the query.
+enum class Standing { unrelated, named, named_but_left_out, loose_prefix, further_in };
+
+// One device as the listing shows it.
+struct DeviceFacts {
+    SurveyedPort device;
+    Standing standing = Standing::unrelated;
+    std::optional<std::int32_t> status;  // what comlookup gives when this device alone matches; none when left out
+    bool matches = false;                // its friendly name begins with the query
+    std::vector<std::string> serial_shared_with;  // port names of the other present devices with its serial number
+};
+
+// A command to paste that picks out one of the devices the query names.
+struct Suggestion {
+    std::string port_name;
+    std::string command;  // "comlookup ..." or "comlookup-usb ...", as a command line holds it; empty: none
+};
+
+// Everything comlookup-list says, decided once: its writers only word it.
+struct Listing {
+    bool help = false;  // the first word asks for help
+    QueryState state = QueryState::missing;
+    std::string query;                  // the joined words, when ready
+    std::size_t query_length = 0;       // the joined words' length, also when too long
+    bool no_words = true;               // no word at all, rather than an empty first one
+    std::int32_t status = 0;            // what comlookup returns for the same words
+    std::vector<WalkFailure> failures;  // of the present, other-class and known walks, in that order
+    bool present_failed = false;        // comlookup's own walk fell short
+    std::vector<DeviceFacts> present;
+    std::size_t listed = 0;  // the present devices comlookup considers
+    std::vector<DeviceFacts> other_classes;
+    std::vector<DeviceFacts> not_present;
+    // What the devices' lines add up to, for the last line.
+    std::vector<std::size_t> matches;  // places in `present`
+    int near_misses = 0;
+    int left_out_matches = 0;
+    std::vector<std::string> match_classes;  // the other setup classes whose devices the query names
+    int absent_matches = 0;
+    // When the query names several devices: one for each, in order.
+    std::vector<Suggestion> suggestions;
+    bool complete = true;  // every walk read everything it should have
+};
+
+Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
+
+// How a listed device that the query does not name comes close to it. Both
+// kinds ignore ASCII case and runs of blanks, the commonest reasons a script
+// misses its device, and look only at whole characters of the code page.
+enum class NearMiss {
+    none,
+    loose_prefix,  // its friendly name begins with the query, loosely
+    further_in,    // its friendly name holds the query, loosely, but not at its start
+};
+
+NearMiss near_miss(std::string_view friendly_name, std::string_view query, const CodePage& code_page);
+
+// The shortest run of whole words from the start of listed[index]'s friendly
+// name that no other listed device's friendly name begins with, short of a
+// " (COMn)" at its end; empty when there is none.
+std::string distinguishing_query(const PortList& listed, std::size_t index);
+
+// `name` short of a " (COMn)" at its end, the part Windows adds to name the
+// port: a query that reaches into it breaks when the port number changes.
+std::string_view without_port_suffix(std::string_view name);
+
+// The devices of `known` that `present` does not hold, by instance ID.
+std::vector<SurveyedPort> not_present(const Survey& known, const Survey& present);
+
+// Whether the walks read everything they should have: no walk failed and no
+// present device's names or identity were unreadable.
+bool surveys_complete(const Surveys& surveys);
+
+// Why comlookup leaves the device out, such as "no friendly name"; empty
+// when it does not.
+std::string left_out_reason(const SurveyedPort& port);
+
+// The identity as the TERMs comlookup-usb takes, in its order, each as a
+// command line holds it: vid=2E8A pid=000A serial=... interface=0
+// product="Pico" location=Port_#0003.Hub_#0001.
+std::vector<std::string> identity_terms(const UsbIdentity& identity);
+
+// Whether the friendly name was read, so that the device can be weighed by it.
+bool friendly_name_read(SkipReason skip);
+
+}  // namespace comlookup

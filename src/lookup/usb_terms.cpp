@@ -1,0 +1,242 @@
+#include "lookup/usb_terms.h"
+
+#include <vector>
+
+#include "lookup/select_port.h"
+#include "lookup/wait_command.h"
+
+namespace comlookup {
+namespace {
+
+constexpr char folded(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (folded(a[i]) != folded(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// 1 to `digits` hex digits, as Windows writes IDs (upper case) or as a user
+// types them (either case).
+std::optional<std::uint32_t> hex_number(std::string_view text, std::size_t digits) {
+    if (text.empty() || text.size() > digits) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const char f = folded(c);
+        const int digit = f >= '0' && f <= '9' ? f - '0' : f >= 'a' && f <= 'f' ? f - 'a' + 10 : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
+}
+
+// "VID_2E8A", "PID_000A", "MI_00" among the parts of an ID's middle; any
+// other part (REV_0100) is passed over.
+void read_id_parts(const std::vector<std::string_view>& parts, UsbIdentity& identity) {
+    for (const std::string_view part : parts) {
+        const std::string_view key = part.substr(0, 4);
+        if (equal_ignoring_ascii_case(key, "VID_") && !identity.vid) {
+            if (const auto vid = hex_number(part.substr(4), 4); vid && part.size() == 8) {
+                identity.vid = static_cast<std::uint16_t>(*vid);
+            }
+        } else if (equal_ignoring_ascii_case(key, "PID_") && !identity.pid) {
+            if (const auto pid = hex_number(part.substr(4), 4); pid && part.size() == 8) {
+                identity.pid = static_cast<std::uint16_t>(*pid);
+            }
+        } else if (equal_ignoring_ascii_case(part.substr(0, 3), "MI_")) {
+            identity.interface_number = hex_number(part.substr(3), 2);
+        }
+    }
+}
+
+// Windows makes up the last part of an ID for a device without a serial
+// number, and such a part always holds '&'.
+std::optional<std::string> serial_number(std::string_view text) {
+    if (text.empty() || text.find('&') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+}  // namespace
+
+InstanceIdReading read_instance_id(std::string_view instance_id) {
+    InstanceIdReading reading;
+    const std::vector<std::string_view> parts = split(instance_id, '\\');
+    if (parts.size() != 3) {
+        return reading;
+    }
+    if (equal_ignoring_ascii_case(parts[0], "USB")) {
+        read_id_parts(split(parts[1], '&'), reading.identity);
+        if (!reading.identity.vid || !reading.identity.pid) {
+            return {};
+        }
+        reading.usb_device = !reading.identity.interface_number;
+        if (reading.usb_device) {
+            reading.identity.serial = serial_number(parts[2]);
+        }
+    } else if (equal_ignoring_ascii_case(parts[0], "FTDIBUS")) {
+        // VID_0403+PID_6001+<serial><channel letter>: the serial number proper
+        // is the parent's, this one's short of the letter.
+        const std::vector<std::string_view> fields = split(parts[1], '+');
+        read_id_parts(fields, reading.identity);
+        if (!reading.identity.vid || !reading.identity.pid || fields.size() != 3 || fields[2].empty()) {
+            return {};
+        }
+        const char channel = folded(fields[2].back());
+        if (channel >= 'a' && channel <= 'z') {
+            reading.identity.interface_number = static_cast<std::uint32_t>(channel - 'a');
+            reading.identity.serial = serial_number(fields[2].substr(0, fields[2].size() - 1));
+        }
+    }
+    return reading;
+}
+
+void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity) {
+    const std::vector<std::string_view> parts = split(hardware_id, '\\');
+    if (parts.size() < 2) {
+        return;
+    }
+    UsbIdentity found;
+    read_id_parts(split(parts[1], parts[1].find('+') != std::string_view::npos ? '+' : '&'), found);
+    if (found.vid && found.pid && !identity.vid && !identity.pid) {
+        identity.vid = found.vid;
+        identity.pid = found.pid;
+    }
+}
+
+bool meets(const UsbIdentity& identity, const UsbTerms& terms) {
+    if (identity.error != 0) {
+        return false;
+    }
+    const auto meets_term = [](const auto& term, const auto& part, auto equal) {
+        return !term || (part && equal(*part, *term));
+    };
+    const auto same = [](const auto& a, const auto& b) { return a == b; };
+    return meets_term(terms.vid, identity.vid, same) && meets_term(terms.pid, identity.pid, same) &&
+           meets_term(terms.serial, identity.serial, equal_ignoring_ascii_case) &&
+           meets_term(terms.interface_number, identity.interface_number, same) &&
+           meets_term(terms.product, identity.product,
+                      [](const std::string& product, const std::string& term) { return product.starts_with(term); }) &&
+           meets_term(terms.location, identity.location, same);
+}
+
+bool needs_more_than_instance_id(const UsbTerms& terms) {
+    return terms.serial || terms.product || terms.location;
+}
+
+UsbCommand read_usb_command(int argc, const char* const* argv) {
+    UsbCommand command;
+    int first = 1;
+    if (argc > 1 && std::string_view(argv[1]) == "--wait") {
+        command.wait_seconds = argc > 2 ? read_seconds(argv[2]) : std::nullopt;
+        if (!command.wait_seconds) {
+            return {std::nullopt, {}, "SECONDS must be a whole number from 0 to " + std::to_string(MAX_WAIT_SECONDS)};
+        }
+        first = 3;
+    }
+    if (first >= argc) {
+        return {std::nullopt, {}, "no TERM given"};
+    }
+    UsbTerms& terms = command.terms;
+    for (int i = first; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        const std::size_t equals = word.find('=');
+        // The words themselves are never echoed: they may hold anything.
+        const std::string which = "argument " + std::to_string(i);
+        if (equals == std::string_view::npos) {
+            return {std::nullopt, {}, which + " is not KEY=VALUE"};
+        }
+        const std::string key(word.substr(0, equals));
+        const std::string_view value = word.substr(equals + 1);
+        const auto set = [&](auto& term, auto parsed) -> std::string {
+            if (value.empty()) {
+                return which + ", " + key + "=, has no value";
+            }
+            if (term) {
+                return which + ", " + key + "=, is given twice";
+            }
+            if (!parsed) {
+                return which + ", " + key + "=, " +
+                       (key == "interface" ? "takes a whole number from 0 to 255"
+                                           : "takes 1 to 4 hex digits, such as " + key + "=2E8A");
+            }
+            term = *parsed;
+            return {};
+        };
+        const std::string_view hex = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
+        const auto id = [&] {
+            const auto number = hex_number(hex, 4);
+            return number ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*number)) : std::nullopt;
+        };
+        const auto text = std::optional<std::string>(value);
+        std::string error;
+        if (key == "vid") {
+            error = set(terms.vid, id());
+        } else if (key == "pid") {
+            error = set(terms.pid, id());
+        } else if (key == "serial") {
+            error = set(terms.serial, text);
+        } else if (key == "product") {
+            error = set(terms.product, text);
+        } else if (key == "location") {
+            error = set(terms.location, text);
+        } else if (key == "interface") {
+            std::uint32_t number = value.size() <= 3 ? 0 : 256;
+            for (const char c : value) {
+                number = c >= '0' && c <= '9' && number < 256 ? number * 10 + static_cast<std::uint32_t>(c - '0') : 256;
+            }
+            error = set(terms.interface_number, number <= 255 ? std::optional<std::uint32_t>(number) : std::nullopt);
+        } else {
+            error = which + " has an unknown key: the keys are vid, pid, serial, product, interface and location";
+        }
+        if (!error.empty()) {
+            return {std::nullopt, {}, error};
+        }
+    }
+    return command;
+}
+
+std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms) {
+    if (survey.failure) {
+        return EXIT_NOT_FOUND;
+    }
+    int matches = 0;
+    std::int32_t port = EXIT_NOT_FOUND;
+    for (const SurveyedPort& device : survey.devices) {
+        if (device.skip != SkipReason::none || !meets(device.usb, terms)) {
+            continue;
+        }
+        if (++matches > 1) {
+            return EXIT_AMBIGUOUS;
+        }
+        port = port_number(device.port_name);
+    }
+    return port;
+}
+
+}  // namespace comlookup

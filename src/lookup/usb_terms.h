@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/port_survey.h"
+#include "common/usb_identity.h"
+
+namespace comlookup {
+
+// What a device instance ID says by itself, with no registry read:
+// "USB\VID_2E8A&PID_000A\E660..." is a USB device with its serial number,
+// "USB\VID_2E8A&PID_000A&MI_00\6&..." one interface of it, and
+// "FTDIBUS\VID_0403+PID_6001+A50285BIA\0000" channel A of an FTDI chip.
+struct InstanceIdReading {
+    UsbIdentity identity;     // vendor, product, interface and serial, where the ID holds them
+    bool usb_device = false;  // the ID names the USB device itself, which holds its product name and socket
+};
+InstanceIdReading read_instance_id(std::string_view instance_id);
+
+// The vendor and product IDs in a hardware ID such as
+// "USB\VID_2E8A&PID_000A&REV_0100", into `identity` where it has none.
+void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity);
+
+// Whether a device with `identity` meets every term. A part the device does
+// not have meets no term, and an identity that could not be read meets none.
+bool meets(const UsbIdentity& identity, const UsbTerms& terms);
+
+// Whether any term needs more than the instance ID: the parent device, or
+// the product name or socket read from the registry.
+bool needs_more_than_instance_id(const UsbTerms& terms);
+
+// What "comlookup-usb [--wait SECONDS] TERM..." asks for.
+struct UsbCommand {
+    std::optional<std::uint32_t> wait_seconds;
+    UsbTerms terms;
+    std::string error;  // empty when the command line is good; else what is wrong with it
+};
+
+UsbCommand read_usb_command(int argc, const char* const* argv);
+
+// The port number of the one device comlookup lists in `survey` that meets
+// `terms`, EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS when more than one
+// does; EXIT_NOT_FOUND for a walk that fell short, as for comlookup.
+std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms);
+
+}  // namespace comlookup

@@ -1,0 +1,128 @@
+#include "lookup/usb_terms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace comlookup {
+namespace {
+
+TEST(ReadInstanceId, FindsWhatTheIdHoldsAndNoMadeUpSerial) {
+    const struct {
+        const char* id;
+        std::optional<std::uint16_t> vid, pid;
+        std::optional<std::string> serial;
+        std::optional<std::uint32_t> interface_number;
+        bool usb_device;
+    } cases[] = {
+        {"USB\\VID_2E8A&PID_000A\\E6605838833C4A2E", 0x2E8A, 0x000A, "E6605838833C4A2E", {}, true},
+        {"usb\\vid_2e8a&pid_000a\\e660", 0x2E8A, 0x000A, "e660", {}, true},
+        {"USB\\VID_2E8A&PID_000A&MI_02\\6&1A2B3C4D&0&0002", 0x2E8A, 0x000A, {}, 2, false},
+        {"USB\\VID_2E8A&PID_000A&MI_0A\\6&1A2B3C4D&0&000A", 0x2E8A, 0x000A, {}, 10, false},
+        {"USB\\VID_1A86&PID_7523\\5&2C6B3C4&0&2", 0x1A86, 0x7523, {}, {}, true},
+        {"FTDIBUS\\VID_0403+PID_6010+FT4ABCDB\\0000", 0x0403, 0x6010, "FT4ABCD", 1, false},
+        {"FTDIBUS\\VID_0403+PID_6001+5&2C6B3C4&0&2A\\0000", 0x0403, 0x6001, {}, 0, false},
+        {"ACPI\\PNP0501\\1", {}, {}, {}, {}, false},
+        {"ROOT\\PORTS\\0000", {}, {}, {}, {}, false},
+        {"USB\\VID_2E8A\\X", {}, {}, {}, {}, false},
+        {"USB\\VID_2E8AB&PID_000A\\X", {}, {}, {}, {}, false},
+        {"USB\\VID_2E8A&PID_000A", {}, {}, {}, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const InstanceIdReading reading = read_instance_id(c.id);
+        EXPECT_EQ(c.vid, reading.identity.vid);
+        EXPECT_EQ(c.pid, reading.identity.pid);
+        EXPECT_EQ(c.serial, reading.identity.serial);
+        EXPECT_EQ(c.interface_number, reading.identity.interface_number);
+        EXPECT_EQ(c.usb_device, reading.usb_device);
+    }
+    UsbIdentity from_hardware_id;
+    read_hardware_id("USB\\VID_10C4&PID_EA60&REV_0100", from_hardware_id);
+    EXPECT_EQ(0x10C4, from_hardware_id.vid);
+    EXPECT_EQ(0xEA60, from_hardware_id.pid);
+}
+
+TEST(ReadUsbCommand, TakesTermsAndRejectsWhatIsNotOne) {
+    const std::string key_value = "argument 1 is not KEY=VALUE";
+    const struct {
+        std::vector<std::string> arguments;
+        UsbTerms terms;
+        std::optional<std::uint32_t> wait;
+        std::string error;
+    } cases[] = {
+        {{"vid=2e8a", "pid=0x000A"}, {0x2E8A, 0x000A}, {}, ""},
+        {{"serial=abc", "product=Arduino Leonardo", "interface=2", "location=Port_#0002.Hub_#0001"},
+         {{}, {}, "abc", 2, "Arduino Leonardo", "Port_#0002.Hub_#0001"},
+         {},
+         ""},
+        {{"--wait", "30", "vid=1"}, {1}, 30, ""},
+        {{"--wait", "0", "serial=x=y"}, {{}, {}, "x=y"}, 0, ""},
+        {{}, {}, {}, "no TERM given"},
+        {{"--wait", "30"}, {}, {}, "no TERM given"},
+        {{"--wait"}, {}, {}, "SECONDS must be a whole number from 0 to 86400"},
+        {{"--wait", "86401", "vid=1"}, {}, {}, "SECONDS must be a whole number from 0 to 86400"},
+        {{"vid=1", "--wait", "3"}, {}, {}, "argument 2 is not KEY=VALUE"},
+        {{"2e8a"}, {}, {}, key_value},
+        {{"vendor=2e8a"},
+         {},
+         {},
+         "argument 1 has an unknown key: the keys are vid, pid, serial, product, interface and location"},
+        {{"serial="}, {}, {}, "argument 1, serial=, has no value"},
+        {{"vid=1", "vid=1"}, {}, {}, "argument 2, vid=, is given twice"},
+        {{"vid=12345"}, {}, {}, "argument 1, vid=, takes 1 to 4 hex digits, such as vid=2E8A"},
+        {{"pid=0x"}, {}, {}, "argument 1, pid=, takes 1 to 4 hex digits, such as pid=2E8A"},
+        {{"vid=2g"}, {}, {}, "argument 1, vid=, takes 1 to 4 hex digits, such as vid=2E8A"},
+        {{"interface=256"}, {}, {}, "argument 1, interface=, takes a whole number from 0 to 255"},
+        {{"interface=-1"}, {}, {}, "argument 1, interface=, takes a whole number from 0 to 255"},
+    };
+    for (const auto& c : cases) {
+        const testing::Args args(c.arguments);
+        SCOPED_TRACE(c.arguments.empty() ? "(none)" : c.arguments[0]);
+        const UsbCommand command = read_usb_command(args.argc(), args.argv.data());
+        EXPECT_EQ(c.error, command.error);
+        if (c.error.empty()) {
+            EXPECT_EQ(c.terms, command.terms);
+            EXPECT_EQ(c.wait, command.wait_seconds);
+        }
+    }
+}
+
+TEST(Meets, EveryTermAgainstWhatTheDeviceHas) {
+    UsbIdentity pico;
+    pico.vid = 0x2E8A;
+    pico.pid = 0x000A;
+    pico.serial = "E6605838833C4A2E";
+    pico.interface_number = 0;
+    pico.product = "Pico";
+    pico.location = "Port_#0003.Hub_#0001";
+    UsbIdentity unreadable = pico;
+    unreadable.error = 5;
+    const struct {
+        const char* name;
+        UsbTerms terms;
+        bool met;
+    } cases[] = {
+        {"vid and pid", {0x2E8A, 0x000A}, true},
+        {"other pid", {0x2E8A, 0x000B}, false},
+        {"serial ignoring case", {{}, {}, "e6605838833c4a2e"}, true},
+        {"serial is whole", {{}, {}, "E660"}, false},
+        {"product begins", {{}, {}, {}, {}, "Pi"}, true},
+        {"product case counts", {{}, {}, {}, {}, "pico"}, false},
+        {"location exactly", {{}, {}, {}, {}, {}, "Port_#0003.Hub_#0001"}, true},
+        {"location not a prefix", {{}, {}, {}, {}, {}, "Port_#0003"}, false},
+        {"interface", {{}, {}, {}, 1}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.met, meets(pico, c.terms));
+        EXPECT_FALSE(meets(unreadable, c.terms));
+        EXPECT_FALSE(meets(UsbIdentity{}, c.terms));
+    }
+}
+
+}  // namespace
+}  // namespace comlookup
