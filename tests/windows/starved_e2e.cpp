@@ -32,7 +32,15 @@ struct Starved {
     std::string err;
 };
 
-Handle scratch_file(const std::string& path) {
+// In the temporary directory, not the working directory: a run started from
+// a source tree must leave nothing in it.
+Handle scratch_file(const char* name) {
+    char directory[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, directory);
+    if (length == 0 || length >= MAX_PATH) {
+        return Handle(INVALID_HANDLE_VALUE);
+    }
+    const std::string path = directory + std::string(name);
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return Handle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
