@@ -90,6 +90,13 @@ bool ruled_out(const UsbIdentity& known, const UsbTerms& terms) {
            differs(terms.interface_number, known.interface_number);
 }
 
+// Whether the serial number, once known, leaves the device in the running.
+bool meets_serial(const UsbIdentity& known, const UsbTerms& terms) {
+    UsbTerms serial_only;
+    serial_only.serial = terms.serial;
+    return meets(known, serial_only);
+}
+
 }  // namespace
 
 std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error) {
@@ -116,14 +123,15 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
         return identity;
     };
 
+    const bool wants_device = terms == nullptr || terms->product || terms->location;
+
     // The USB device that holds the serial number, product name and socket:
-    // the port itself, or the parent of an interface or FTDI channel.
+    // the port itself, or the parent of an interface or FTDI channel, whose
+    // instance ID alone gives the serial number.
     HDEVINFO usb_set = own.usb_device ? set : nullptr;
     SP_DEVINFO_DATA usb_device = device;
-    const DeviceSet parent_set = adopt_device_set(own.usb_device || !(wants_more || (wants_ids && !identity.vid))
-                                                      ? INVALID_HANDLE_VALUE
-                                                      : SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    if (parent_set) {
+    DeviceSet parent_set;
+    if (!own.usb_device && (wants_more || (wants_ids && !identity.vid))) {
         std::wstring parent_id;
         const TextRead parent = string_property(set, device, DEVPKEY_Device_Parent, &parent_id);
         if (parent.error != ERROR_SUCCESS) {
@@ -134,10 +142,16 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
             identity.vid = identity.vid ? identity.vid : reading.identity.vid;
             identity.pid = identity.pid ? identity.pid : reading.identity.pid;
             identity.serial = reading.identity.serial;
+        }
+        // Opening the parent costs more than all the rest: only for a device
+        // still in the running, and only for what only the parent holds.
+        if (reading.usb_device && wants_device &&
+            (terms == nullptr || (!ruled_out(identity, *terms) && meets_serial(identity, *terms)))) {
+            parent_set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
             usb_device = {};
             usb_device.cbSize = sizeof usb_device;
             // A parent that is not there now still names the device.
-            if (SetupDiOpenDeviceInfoW(parent_set.get(), parent_id.c_str(), nullptr, 0, &usb_device)) {
+            if (parent_set && SetupDiOpenDeviceInfoW(parent_set.get(), parent_id.c_str(), nullptr, 0, &usb_device)) {
                 usb_set = parent_set.get();
             } else if (const TextRead failed = failed_text_read(GetLastError()); failed.error != ERROR_SUCCESS) {
                 return unreadable(failed.error);
