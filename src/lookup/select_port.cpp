@@ -65,18 +65,7 @@ bool has_port_number(std::string_view port_name) {
 }
 
 std::int32_t select_port(const PortList& list, std::string_view query) {
-    int matches = 0;
-    std::int32_t port = EXIT_NOT_FOUND;
-    for (const PortEntry& entry : list) {
-        if (!begins_with_query(entry.friendly_name, query)) {
-            continue;
-        }
-        if (++matches > 1) {
-            return EXIT_AMBIGUOUS;
-        }
-        port = port_number(entry.port_name);
-    }
-    return port;
+    return select_one(list, [&](const PortEntry& entry) { return begins_with_query(entry.friendly_name, query); });
 }
 
 }  // namespace comlookup

@@ -18,6 +18,25 @@ std::int32_t port_number(std::string_view port_name);
 // Whether port_number finds digits in `port_name`; without any it gives 0.
 bool has_port_number(std::string_view port_name);
 
+// The port number read from the port name of the one entry that `named`
+// picks, EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS as soon as a second
+// one does.
+template <typename Entries, typename Named>
+std::int32_t select_one(const Entries& entries, Named named) {
+    int matches = 0;
+    std::int32_t port = EXIT_NOT_FOUND;
+    for (const auto& entry : entries) {
+        if (!named(entry)) {
+            continue;
+        }
+        if (++matches > 1) {
+            return EXIT_AMBIGUOUS;
+        }
+        port = port_number(entry.port_name);
+    }
+    return port;
+}
+
 // The port number of the one entry whose friendly name begins with `query`
 // (byte for byte), EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS when more
 // than one does.

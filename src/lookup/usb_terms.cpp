@@ -225,18 +225,9 @@ std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms) {
     if (survey.failure) {
         return EXIT_NOT_FOUND;
     }
-    int matches = 0;
-    std::int32_t port = EXIT_NOT_FOUND;
-    for (const SurveyedPort& device : survey.devices) {
-        if (device.skip != SkipReason::none || !meets(device.usb, terms)) {
-            continue;
-        }
-        if (++matches > 1) {
-            return EXIT_AMBIGUOUS;
-        }
-        port = port_number(device.port_name);
-    }
-    return port;
+    return select_one(survey.devices, [&](const SurveyedPort& device) {
+        return device.skip == SkipReason::none && meets(device.usb, terms);
+    });
 }
 
 }  // namespace comlookup
