@@ -4,16 +4,16 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <new>
+#include <string_view>
 
 namespace comlookup {
 namespace {
 
-void write_error(const char* text) noexcept {
+void write_error(std::string_view text) noexcept {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 LONG WINAPI on_unhandled_fault(EXCEPTION_POINTERS*) {
@@ -30,6 +30,13 @@ void fail_closed(const char* why) noexcept {
         write_error("\r\n");
     }
     ExitProcess(static_cast<UINT>(PROCESS_FAILURE.status));
+}
+
+void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept {
+    for (const std::string_view part :
+         {program, std::string_view(": "), error, std::string_view(". Usage: "), usage, std::string_view("\r\n")}) {
+        write_error(part);
+    }
 }
 
 std::int32_t run_fail_closed(ProgramBody body, int argc, const char* const* argv) noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace comlookup {
 
@@ -20,6 +21,9 @@ using ProgramBody = std::int32_t (*)(int argc, const char* const* argv);
 // process as PROCESS_FAILURE says instead, so that no runtime default (abort's
 // 3, the runtime's 255) can reach a caller as a port number.
 std::int32_t run_fail_closed(ProgramBody body, int argc, const char* const* argv) noexcept;
+
+// "<program>: <error>. Usage: <usage>" on stderr, for a bad command line.
+void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept;
 
 // Ends the process at once as PROCESS_FAILURE says; allocates nothing.
 [[noreturn]] void fail_closed(const char* why) noexcept;

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string>
 
 #include "common/port_entry.h"
 
@@ -40,13 +39,6 @@ std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context
         const ULONGLONG period = std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
         Sleep(static_cast<DWORD>(std::min(period, deadline - after)));
     }
-}
-
-void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) {
-    const std::string line =
-        std::string(program) + ": " + std::string(error) + ". Usage: " + std::string(usage) + "\r\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace comlookup

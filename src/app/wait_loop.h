@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 namespace comlookup {
 
@@ -13,8 +12,5 @@ using Look = std::int32_t (*)(const void* context);
 // last answer; the last look falls on the deadline itself. Ctrl+C ends the
 // process as Windows' own handler would, even where the caller ignores it.
 std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context);
-
-// "<program>: <error>. Usage: <usage>" on stderr, for a bad command line.
-void write_usage_error(std::string_view program, std::string_view error, std::string_view usage);
 
 }  // namespace comlookup

@@ -3,11 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "lookup/select_port.h"
+#include "lookup/usb_terms.h"
 
 namespace comlookup {
 namespace {
@@ -44,18 +44,6 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
                                    "device database could not be read or the listing could not be written.\n"
                                    "\n";
-
-// Windows error codes are small numbers; SetupAPI's own read best in hex.
-std::string error_text(std::uint32_t error) {
-    char text[32];
-    std::snprintf(text, sizeof text, error < 0x10000 ? "error %lu" : "error 0x%08lX",
-                  static_cast<unsigned long>(error));
-    return text;
-}
-
-bool port_name_read(SkipReason skip) {
-    return skip == SkipReason::none || skip == SkipReason::not_com;
-}
 
 // What a caller takes a listed device's status for, when that is not the
 // port the device is on.
@@ -158,7 +146,7 @@ public:
     std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
         const SurveyedPort& port = facts.device;
         std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
-        const std::vector<std::string> terms = identity_terms(port.usb);
+        const std::vector<std::string> terms = identity_terms(terms_of(port.usb));
         if (port.usb.error != 0) {
             return lines + paragraph("USB identity could not be read (" + error_text(port.usb.error) + ")", indent);
         }

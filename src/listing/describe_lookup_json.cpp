@@ -1,5 +1,4 @@
 // The listing for programs: a JSON writer over the listing's facts.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,16 +23,14 @@ public:
         return value ? std::to_string(*value) : "null";
     }
     static std::string hex_or_null(const std::optional<std::uint16_t>& value) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\"%04X\"", value ? static_cast<unsigned>(*value) : 0U);
-        return value ? hex : "null";
+        return value ? '"' + hex4(*value) + '"' : "null";
     }
 
     std::string device(const DeviceFacts& facts, bool with_class) const {
         const SurveyedPort& port = facts.device;
         const bool names_read = friendly_name_read(port.skip);
-        const bool port_read =
-            port.skip == SkipReason::none || port.skip == SkipReason::not_com || with_class || !port.port_name.empty();
+        // Another class's device is listed only for its port name.
+        const bool port_read = port_name_read(port.skip) || with_class;
         const std::string reason = left_out_reason(port);
         const UsbIdentity& usb = port.usb;
         std::vector<std::pair<const char*, std::string>> fields = {

@@ -97,32 +97,34 @@ std::string usb_command(const std::vector<const SurveyedPort*>& listed, std::siz
         }
         return true;
     };
+    std::vector<UsbTerms> choices;
     for (const bool by_serial : {true, false}) {
-        UsbIdentity wanted;
-        wanted.vid = identity.vid;
-        wanted.pid = identity.pid;
-        if (by_serial ? !identity.serial : !identity.location) {
+        UsbTerms terms;
+        terms.vid = identity.vid;
+        terms.pid = identity.pid;
+        (by_serial ? terms.serial : terms.location) = by_serial ? identity.serial : identity.location;
+        if (!terms.serial && !terms.location) {
             continue;
         }
-        (by_serial ? wanted.serial : wanted.location) = by_serial ? identity.serial : identity.location;
-        for (const bool with_interface : {false, true}) {
-            if (with_interface && !identity.interface_number) {
-                continue;
+        choices.push_back(terms);
+        if (identity.interface_number) {
+            terms.interface_number = identity.interface_number;
+            choices.push_back(terms);
+        }
+    }
+    for (const UsbTerms& terms : choices) {
+        if (picks_alone(terms)) {
+            std::string command = "comlookup-usb";
+            for (const std::string& term : identity_terms(terms)) {
+                command += ' ' + term;
             }
-            wanted.interface_number = with_interface ? identity.interface_number : std::nullopt;
-            const UsbTerms terms{wanted.vid,   wanted.pid,     wanted.serial, wanted.interface_number,
-                                 std::nullopt, wanted.location};
-            if (picks_alone(terms)) {
-                std::string command = "comlookup-usb";
-                for (const std::string& term : identity_terms(wanted)) {
-                    command += ' ' + term;
-                }
-                return command;
-            }
+            return command;
         }
     }
     return {};
 }
+
+}  // namespace
 
 std::string hex4(std::uint16_t value) {
     char text[8];
@@ -130,7 +132,17 @@ std::string hex4(std::uint16_t value) {
     return text;
 }
 
-}  // namespace
+std::string error_text(std::uint32_t error) {
+    // Windows error codes are small numbers; SetupAPI's own read best in hex.
+    char text[32];
+    std::snprintf(text, sizeof text, error < 0x10000 ? "error %lu" : "error 0x%08lX",
+                  static_cast<unsigned long>(error));
+    return text;
+}
+
+bool port_name_read(SkipReason skip) {
+    return skip == SkipReason::none || skip == SkipReason::not_com;
+}
 
 bool friendly_name_read(SkipReason skip) {
     return skip != SkipReason::no_friendly_name && skip != SkipReason::friendly_name_too_long &&
@@ -203,10 +215,7 @@ bool surveys_complete(const Surveys& surveys) {
 }
 
 std::string left_out_reason(const SurveyedPort& port) {
-    // Windows error codes are small numbers; SetupAPI's own read best in hex.
-    char error[32];
-    std::snprintf(error, sizeof error, port.error < 0x10000 ? "error %lu" : "error 0x%08lX",
-                  static_cast<unsigned long>(port.error));
+    const std::string error = error_text(port.error);
     switch (port.skip) {
         case SkipReason::none:
             break;
@@ -215,24 +224,24 @@ std::string left_out_reason(const SurveyedPort& port) {
         case SkipReason::friendly_name_too_long:
             return "friendly name longer than 255 bytes";
         case SkipReason::friendly_name_unreadable:
-            return "friendly name could not be read (" + std::string(error) + ")";
+            return "friendly name could not be read (" + error + ")";
         case SkipReason::no_device_key:
             return "no device key to read \"PortName\" from";
         case SkipReason::device_key_unreadable:
-            return "device key could not be opened (" + std::string(error) + ")";
+            return "device key could not be opened (" + error + ")";
         case SkipReason::no_port_name:
             return "no \"PortName\" value";
         case SkipReason::port_name_too_long:
             return "\"PortName\" longer than 255 bytes";
         case SkipReason::port_name_unreadable:
-            return "\"PortName\" could not be read (" + std::string(error) + ")";
+            return "\"PortName\" could not be read (" + error + ")";
         case SkipReason::not_com:
             return "port name does not begin with \"COM\"";
     }
     return {};
 }
 
-std::vector<std::string> identity_terms(const UsbIdentity& identity) {
+std::vector<std::string> identity_terms(const UsbTerms& identity) {
     std::vector<std::string> terms;
     // Quoted like any argument, and product always, so that a name with
     // blanks stays one argument when pasted.

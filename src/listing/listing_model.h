@@ -95,12 +95,20 @@ bool surveys_complete(const Surveys& surveys);
 // when it does not.
 std::string left_out_reason(const SurveyedPort& port);
 
-// The identity as the TERMs comlookup-usb takes, in its order, each as a
-// command line holds it: vid=2E8A pid=000A serial=... interface=0
-// product="Pico" location=Port_#0003.Hub_#0001.
-std::vector<std::string> identity_terms(const UsbIdentity& identity);
+// The terms as comlookup-usb takes them, in its order, each as a command
+// line holds it: vid=2E8A pid=000A serial=... interface=0 product="Pico"
+// location=Port_#0003.Hub_#0001.
+std::vector<std::string> identity_terms(const UsbTerms& terms);
 
-// Whether the friendly name was read, so that the device can be weighed by it.
+// Whether the walk read the friendly name, so that the device can be weighed
+// by it; whether it read the port name.
 bool friendly_name_read(SkipReason skip);
+bool port_name_read(SkipReason skip);
+
+// A vendor or product ID as Windows writes it: four upper-case hex digits.
+std::string hex4(std::uint16_t value);
+
+// A platform error code as the listing words it: "error 8", "error 0xE000020B".
+std::string error_text(std::uint32_t error);
 
 }  // namespace comlookup

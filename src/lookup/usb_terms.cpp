@@ -145,6 +145,11 @@ bool meets(const UsbIdentity& identity, const UsbTerms& terms) {
            meets_term(terms.location, identity.location, same);
 }
 
+UsbTerms terms_of(const UsbIdentity& identity) {
+    return {identity.vid,     identity.pid,     identity.serial, identity.interface_number,
+            identity.product, identity.location};
+}
+
 bool needs_more_than_instance_id(const UsbTerms& terms) {
     return terms.serial || terms.product || terms.location;
 }
@@ -155,7 +160,7 @@ UsbCommand read_usb_command(int argc, const char* const* argv) {
     if (argc > 1 && std::string_view(argv[1]) == "--wait") {
         command.wait_seconds = argc > 2 ? read_seconds(argv[2]) : std::nullopt;
         if (!command.wait_seconds) {
-            return {std::nullopt, {}, "SECONDS must be a whole number from 0 to " + std::to_string(MAX_WAIT_SECONDS)};
+            return {std::nullopt, {}, seconds_error()};
         }
         first = 3;
     }
@@ -206,11 +211,8 @@ UsbCommand read_usb_command(int argc, const char* const* argv) {
         } else if (key == "location") {
             error = set(terms.location, text);
         } else if (key == "interface") {
-            std::uint32_t number = value.size() <= 3 ? 0 : 256;
-            for (const char c : value) {
-                number = c >= '0' && c <= '9' && number < 256 ? number * 10 + static_cast<std::uint32_t>(c - '0') : 256;
-            }
-            error = set(terms.interface_number, number <= 255 ? std::optional<std::uint32_t>(number) : std::nullopt);
+            // At most three digits, as "255" has.
+            error = set(terms.interface_number, value.size() <= 3 ? read_whole_number(value, 255) : std::nullopt);
         } else {
             error = which + " has an unknown key: the keys are vid, pid, serial, product, interface and location";
         }

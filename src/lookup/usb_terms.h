@@ -28,6 +28,9 @@ void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity);
 // not have meets no term, and an identity that could not be read meets none.
 bool meets(const UsbIdentity& identity, const UsbTerms& terms);
 
+// The terms that ask for exactly this identity, part for part.
+UsbTerms terms_of(const UsbIdentity& identity);
+
 // Whether any term needs more than the instance ID: the parent device, or
 // the product name or socket read from the registry.
 bool needs_more_than_instance_id(const UsbTerms& terms);

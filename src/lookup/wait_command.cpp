@@ -4,18 +4,26 @@
 
 namespace comlookup {
 
-std::optional<std::uint32_t> read_seconds(std::string_view text) {
-    std::uint32_t seconds = 0;
+std::optional<std::uint32_t> read_whole_number(std::string_view text, std::uint32_t most) {
+    std::uint32_t number = 0;
     bool digits = !text.empty();
     for (const char c : text) {
         digits = digits && c >= '0' && c <= '9';
         // Capped, so that no run of digits can overflow.
-        seconds = digits && seconds <= MAX_WAIT_SECONDS ? seconds * 10 + static_cast<std::uint32_t>(c - '0') : seconds;
+        number = digits && number <= most ? number * 10 + static_cast<std::uint32_t>(c - '0') : number;
     }
-    if (!digits || seconds > MAX_WAIT_SECONDS) {
+    if (!digits || number > most) {
         return std::nullopt;
     }
-    return seconds;
+    return number;
+}
+
+std::optional<std::uint32_t> read_seconds(std::string_view text) {
+    return read_whole_number(text, MAX_WAIT_SECONDS);
+}
+
+std::string seconds_error() {
+    return "SECONDS must be a whole number from 0 to " + std::to_string(MAX_WAIT_SECONDS);
 }
 
 WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& query) {
@@ -24,7 +32,7 @@ WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& qu
     }
     const std::optional<std::uint32_t> seconds = read_seconds(argv[1]);
     if (!seconds) {
-        return {0, "SECONDS must be a whole number from 0 to " + std::to_string(MAX_WAIT_SECONDS)};
+        return {0, seconds_error()};
     }
     // The words after SECONDS, read as comlookup reads its arguments: SECONDS
     // stands where comlookup's own name does.

@@ -12,8 +12,12 @@ namespace comlookup {
 // The longest comlookup-wait waits: a day.
 inline constexpr std::uint32_t MAX_WAIT_SECONDS = 86400;
 
-// SECONDS: a whole number of ASCII digits from 0 to MAX_WAIT_SECONDS.
+// A whole number of ASCII digits from 0 to `most`, and nothing else.
+std::optional<std::uint32_t> read_whole_number(std::string_view text, std::uint32_t most);
+
+// SECONDS: a whole number from 0 to MAX_WAIT_SECONDS; the error says so.
 std::optional<std::uint32_t> read_seconds(std::string_view text);
+std::string seconds_error();
 
 // What "comlookup-wait SECONDS WORD..." asks for.
 struct WaitCommand {
