@@ -99,11 +99,11 @@ std::size_t columns(std::string_view text, const CodePage& code_page) {
     return width;
 }
 
-std::string command_line_argument(std::string_view argument) {
-    if (!argument.empty() && argument.find_first_of(" \t\"&|<>^()") == std::string_view::npos) {
+std::string command_line_argument(std::string_view argument, bool quoted) {
+    if (!quoted && !argument.empty() && argument.find_first_of(" \t\"&|<>^()") == std::string_view::npos) {
         return std::string(argument);
     }
-    std::string quoted = "\"";
+    std::string out = "\"";
     std::size_t backslashes = 0;
     for (const char c : argument) {
         if (c == '\\') {
@@ -111,12 +111,20 @@ std::string command_line_argument(std::string_view argument) {
             continue;
         }
         // Backslashes are literal unless a quote follows them.
-        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
         backslashes = 0;
-        quoted += c;
+        out += c;
     }
-    quoted.append(2 * backslashes, '\\');
-    return quoted + '"';
+    out.append(2 * backslashes, '\\');
+    return out + '"';
+}
+
+std::optional<std::string> pasted_argument(std::string_view argument, const CodePage& code_page, bool quoted) {
+    if (argument.find('"') != std::string_view::npos || shown(argument, code_page, Sink::console) != argument) {
+        return std::nullopt;
+    }
+    // cmd expands %NAME% even inside quotes, but acts on nothing else there.
+    return command_line_argument(argument, quoted || argument.find('%') != std::string_view::npos);
 }
 
 }  // namespace comlookup

@@ -63,8 +63,16 @@ std::size_t columns(std::string_view text, const CodePage& code_page);
 
 // `argument` as a command line must hold it for the C runtime's parser to
 // give it back unchanged, and cmd.exe to pass it on: in double quotes when
-// it holds a blank, a tab, a quote or one of cmd's & | < > ^ ( ), or is
-// empty, with backslashes doubled where a quote follows them.
-std::string command_line_argument(std::string_view argument);
+// `quoted`, or it holds a blank, a tab, a quote or one of cmd's & | < > ^ ( ),
+// or is empty, with backslashes doubled where a quote follows them.
+std::string command_line_argument(std::string_view argument, bool quoted = false);
+
+// `argument` as command_line_argument writes it, for a command that a user
+// pastes into cmd.exe or PowerShell, or none when no such form reads the
+// same to both: cmd toggles its quoting at every quote, backslash or not, so
+// a value holding one could put & | < > ^ outside its quotes; and a
+// character the listing would show escaped, or a line end, would not paste
+// as itself.
+std::optional<std::string> pasted_argument(std::string_view argument, const CodePage& code_page, bool quoted = false);
 
 }  // namespace comlookup

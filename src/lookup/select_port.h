@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/fit.h"
 #include "common/port_entry.h"
 
 namespace comlookup {
@@ -35,6 +36,19 @@ std::int32_t select_one(const Entries& entries, Named named) {
         port = port_number(entry.port_name);
     }
     return port;
+}
+
+// As select_one, for entries weighed by `fit`; EXIT_NOT_FOUND also when an
+// entry might fit but a part of it could not be read, since it could be the
+// one meant and answering with another's port would be wrong.
+template <typename Entries, typename FitOf>
+std::int32_t select_fitting(const Entries& entries, FitOf fit) {
+    for (const auto& entry : entries) {
+        if (fit(entry) == Fit::unknown) {
+            return EXIT_NOT_FOUND;
+        }
+    }
+    return select_one(entries, [&](const auto& entry) { return fit(entry) == Fit::yes; });
 }
 
 // The port number of the one entry whose friendly name begins with `query`
