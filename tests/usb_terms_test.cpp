@@ -99,28 +99,35 @@ TEST(Meets, EveryTermAgainstWhatTheDeviceHas) {
     pico.interface_number = 0;
     pico.product = "Pico";
     pico.location = "Port_#0003.Hub_#0001";
+    // Its product name and socket could not be read: only they are unknown.
     UsbIdentity unreadable = pico;
+    unreadable.product.reset();
+    unreadable.location.reset();
+    unreadable.unreadable = USB_PRODUCT | USB_LOCATION;
     unreadable.error = 5;
     const struct {
         const char* name;
         UsbTerms terms;
-        bool met;
+        Fit fit;
+        Fit unreadable_fit;
     } cases[] = {
-        {"vid and pid", {0x2E8A, 0x000A}, true},
-        {"other pid", {0x2E8A, 0x000B}, false},
-        {"serial ignoring case", {{}, {}, "e6605838833c4a2e"}, true},
-        {"serial is whole", {{}, {}, "E660"}, false},
-        {"product begins", {{}, {}, {}, {}, "Pi"}, true},
-        {"product case counts", {{}, {}, {}, {}, "pico"}, false},
-        {"location exactly", {{}, {}, {}, {}, {}, "Port_#0003.Hub_#0001"}, true},
-        {"location not a prefix", {{}, {}, {}, {}, {}, "Port_#0003"}, false},
-        {"interface", {{}, {}, {}, 1}, false},
+        {"vid and pid", {0x2E8A, 0x000A}, Fit::yes, Fit::yes},
+        {"other pid", {0x2E8A, 0x000B}, Fit::no, Fit::no},
+        {"serial ignoring case", {{}, {}, "e6605838833c4a2e"}, Fit::yes, Fit::yes},
+        {"serial is whole", {{}, {}, "E660"}, Fit::no, Fit::no},
+        {"product begins", {{}, {}, {}, {}, "Pi"}, Fit::yes, Fit::unknown},
+        {"product case counts", {{}, {}, {}, {}, "pico"}, Fit::no, Fit::unknown},
+        {"product, other serial", {{}, {}, "E661", {}, "Pi"}, Fit::no, Fit::no},
+        {"location exactly", {{}, {}, {}, {}, {}, "Port_#0003.Hub_#0001"}, Fit::yes, Fit::unknown},
+        {"location not a prefix", {{}, {}, {}, {}, {}, "Port_#0003"}, Fit::no, Fit::unknown},
+        {"location, other vid", {0x2E8B, {}, {}, {}, {}, "Port_#0003"}, Fit::no, Fit::no},
+        {"interface", {{}, {}, {}, 1}, Fit::no, Fit::no},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.met, meets(pico, c.terms));
-        EXPECT_FALSE(meets(unreadable, c.terms));
-        EXPECT_FALSE(meets(UsbIdentity{}, c.terms));
+        EXPECT_EQ(c.fit, fits(pico, c.terms));
+        EXPECT_EQ(c.unreadable_fit, fits(unreadable, c.terms));
+        EXPECT_EQ(Fit::no, fits(UsbIdentity{}, c.terms));
     }
 }
 

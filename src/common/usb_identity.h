@@ -16,12 +16,21 @@ struct UsbIdentity {
     std::optional<std::uint32_t> interface_number = std::nullopt;  // the port's USB interface, or FTDI channel
     std::optional<std::string> product = std::nullopt;             // "Bus reported device description"
     std::optional<std::string> location = std::nullopt;            // the USB socket, e.g. "Port_#0002.Hub_#0001"
-    // A read that failed for a reason other than absence: the platform's
-    // error code. Such a device meets no identity TERM.
+    // The parts whose reads failed for a reason other than absence (USB_...
+    // bits), and the platform's error code for the first of them. A TERM on
+    // such a part can neither be met nor ruled out.
+    unsigned unreadable = 0;
     std::uint32_t error = 0;
 
     bool operator==(const UsbIdentity&) const = default;
 };
+
+inline constexpr unsigned USB_IDS = 1;  // vendor and product IDs
+inline constexpr unsigned USB_SERIAL = 2;
+inline constexpr unsigned USB_PRODUCT = 4;
+inline constexpr unsigned USB_LOCATION = 8;
+inline constexpr unsigned USB_INTERFACE = 16;  // only when the instance ID itself could not be read
+inline constexpr unsigned USB_ALL = USB_IDS | USB_SERIAL | USB_PRODUCT | USB_LOCATION | USB_INTERFACE;
 
 // The identity "comlookup-usb TERM..." asks for: a device must meet every
 // term given.

@@ -56,7 +56,8 @@ TextRead string_property(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY
     if (wide != nullptr) {
         *wide = buffer.data();
     }
-    return {narrow(buffer.data())};
+    // An empty text names nothing, and no TERM can ask for it.
+    return {buffer[0] == L'\0' ? std::nullopt : narrow(buffer.data())};
 }
 
 TextRead registry_text(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
@@ -65,7 +66,7 @@ TextRead registry_text(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
                                            NAME_BUFFER_SIZE, nullptr)) {
         return failed_text_read(GetLastError());
     }
-    return {text_of(buffer)};
+    return {buffer[0] == '\0' ? std::nullopt : std::optional<std::string>(text_of(buffer))};
 }
 
 // The vendor and product IDs of the first hardware ID that has them.
@@ -90,11 +91,10 @@ bool ruled_out(const UsbIdentity& known, const UsbTerms& terms) {
            differs(terms.interface_number, known.interface_number);
 }
 
-// Whether the serial number, once known, leaves the device in the running.
-bool meets_serial(const UsbIdentity& known, const UsbTerms& terms) {
-    UsbTerms serial_only;
-    serial_only.serial = terms.serial;
-    return meets(known, serial_only);
+// Whether the device is still in the running once its IDs and serial
+// number are known: only then is its parent worth opening.
+bool in_the_running(const UsbIdentity& known, const UsbTerms& terms) {
+    return fits(known, {terms.vid, terms.pid, terms.serial, terms.interface_number}) != Fit::no;
 }
 
 }  // namespace
@@ -118,12 +118,13 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     }
     const bool wants_ids = terms == nullptr || terms->vid || terms->pid;
     const bool wants_more = terms == nullptr || needs_more_than_instance_id(*terms);
-    const auto unreadable = [&](DWORD error) {
-        identity.error = error;
-        return identity;
-    };
-
     const bool wants_device = terms == nullptr || terms->product || terms->location;
+    // A failed read leaves its parts unknown; the others may still rule the
+    // device out, so reading goes on.
+    const auto unreadable = [&](DWORD error, unsigned parts) {
+        identity.error = identity.error != 0 ? identity.error : error;
+        identity.unreadable |= parts;
+    };
 
     // The USB device that holds the serial number, product name and socket:
     // the port itself, or the parent of an interface or FTDI channel, whose
@@ -134,19 +135,17 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     if (!own.usb_device && (wants_more || (wants_ids && !identity.vid))) {
         std::wstring parent_id;
         const TextRead parent = string_property(set, device, DEVPKEY_Device_Parent, &parent_id);
-        if (parent.error != ERROR_SUCCESS) {
-            return unreadable(parent.error);
-        }
         const InstanceIdReading reading = parent.text ? read_instance_id(*parent.text) : InstanceIdReading{};
-        if (reading.usb_device) {
+        if (parent.error != ERROR_SUCCESS) {
+            unreadable(parent.error, USB_SERIAL | USB_PRODUCT | USB_LOCATION | (identity.vid ? 0 : USB_IDS));
+        } else if (reading.usb_device) {
             identity.vid = identity.vid ? identity.vid : reading.identity.vid;
             identity.pid = identity.pid ? identity.pid : reading.identity.pid;
             identity.serial = reading.identity.serial;
         }
         // Opening the parent costs more than all the rest: only for a device
         // still in the running, and only for what only the parent holds.
-        if (reading.usb_device && wants_device &&
-            (terms == nullptr || (!ruled_out(identity, *terms) && meets_serial(identity, *terms)))) {
+        if (reading.usb_device && wants_device && (terms == nullptr || in_the_running(identity, *terms))) {
             parent_set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
             usb_device = {};
             usb_device.cbSize = sizeof usb_device;
@@ -154,26 +153,26 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
             if (parent_set && SetupDiOpenDeviceInfoW(parent_set.get(), parent_id.c_str(), nullptr, 0, &usb_device)) {
                 usb_set = parent_set.get();
             } else if (const TextRead failed = failed_text_read(GetLastError()); failed.error != ERROR_SUCCESS) {
-                return unreadable(failed.error);
+                unreadable(failed.error, USB_PRODUCT | USB_LOCATION);
             }
         }
     }
     if (wants_ids && !identity.vid) {
         if (const DWORD error = read_hardware_ids(set, device, identity); error != ERROR_SUCCESS) {
-            return unreadable(error);
+            unreadable(error, USB_IDS);
         }
     }
     if (usb_set != nullptr && (terms == nullptr || terms->product)) {
         const TextRead product = string_property(usb_set, usb_device, DEVPKEY_Device_BusReportedDeviceDesc);
         if (product.error != ERROR_SUCCESS) {
-            return unreadable(product.error);
+            unreadable(product.error, USB_PRODUCT);
         }
         identity.product = product.text;
     }
     if (usb_set != nullptr && (terms == nullptr || terms->location)) {
         const TextRead location = registry_text(usb_set, usb_device, SPDRP_LOCATION_INFORMATION);
         if (location.error != ERROR_SUCCESS) {
-            return unreadable(location.error);
+            unreadable(location.error, USB_LOCATION);
         }
         identity.location = location.text;
     }
@@ -185,6 +184,7 @@ void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
     port.instance_id = read_instance_id(set, device, error);
     if (error != ERROR_SUCCESS) {
         port.usb = {};
+        port.usb.unreadable = USB_ALL;
         port.usb.error = error;
         return;
     }

@@ -1,6 +1,7 @@
 // The listing for people: a text writer over the listing's facts.
 #include "listing/describe_lookup.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,6 +68,25 @@ std::string misreading(std::string_view port_name) {
 std::string padded(std::string text, std::size_t width) {
     if (text.size() < width) {
         text.append(width - text.size(), ' ');
+    }
+    return text;
+}
+
+// "serial number, product name and socket", for the USB_... bits given.
+std::string unread_parts(unsigned parts) {
+    std::vector<std::string_view> names;
+    for (const auto& [bit, name] : {std::pair<unsigned, std::string_view>{USB_IDS, "vendor and product IDs"},
+                                    {USB_SERIAL, "serial number"},
+                                    {USB_PRODUCT, "product name"},
+                                    {USB_LOCATION, "socket"}}) {
+        if ((parts & bit) != 0) {
+            names.push_back(name);
+        }
+    }
+    std::string text = "its";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i == 0 ? " " : i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
     }
     return text;
 }
@@ -146,19 +166,19 @@ public:
     std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
         const SurveyedPort& port = facts.device;
         std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
-        const std::vector<std::string> terms = identity_terms(terms_of(port.usb));
-        if (port.usb.error != 0) {
-            return lines + paragraph("USB identity could not be read (" + error_text(port.usb.error) + ")", indent);
+        const UsbIdentity& usb = port.usb;
+        if (usb.unreadable == USB_ALL) {
+            return lines + paragraph("USB identity could not be read (" + error_text(usb.error) + ")", indent);
         }
-        if (terms.empty()) {
-            return lines;
-        }
-        std::vector<std::string> words;
-        for (const std::string& term : terms) {
-            words.push_back(show(term));
+        std::vector<std::string> words = *identity_terms(terms_of(usb), style_.code_page);
+        for (std::string& word : words) {
+            word = show(word);
         }
         lines += wrapped(words, indent);
-        if (!port.usb.serial) {
+        if (usb.unreadable != 0) {
+            lines +=
+                paragraph(unread_parts(usb.unreadable) + " could not be read (" + error_text(usb.error) + ")", indent);
+        } else if (!words.empty() && !usb.serial) {
             lines += std::string(indent, ' ') + "no serial number\n";
         }
         if (!facts.serial_shared_with.empty()) {
@@ -171,10 +191,26 @@ public:
         return lines;
     }
 
+    // The columns before a row's name, `head` and the port name, ending at
+    // `indent`; a port name too wide for them stands alone on a line of its
+    // own, as a long name does, and the row goes on at `indent` below it.
+    std::string lead(std::string head, std::string_view port_name, std::size_t indent) const {
+        const std::string port = show(port_name);
+        std::string prefix = head + padded(port, 8) + "  ";
+        if (width(prefix) <= WIDTH) {
+            return prefix;
+        }
+        while (head.ends_with(' ')) {
+            head.pop_back();
+        }
+        return head + '\n' + port + '\n' + std::string(indent, ' ');
+    }
+
     // A row of columns, then what did not fit in it on lines of their own:
     // a long name alone, the note wrapped under the name's column.
     std::string row(std::string prefix, std::string_view name, std::string_view note, std::size_t indent) const {
-        const std::size_t used = width(prefix) + width(name);
+        const std::size_t line_start = prefix.rfind('\n') == std::string::npos ? 0 : prefix.rfind('\n') + 1;
+        const std::size_t used = width(std::string_view(prefix).substr(line_start)) + width(name);
         if (used + (note.empty() ? 0 : 2 + width(note)) <= WIDTH) {
             return prefix + std::string(name) + (note.empty() ? "" : "  " + std::string(note)) + '\n';
         }
@@ -184,7 +220,10 @@ public:
         while (prefix.ends_with(' ')) {
             prefix.pop_back();
         }
-        return prefix + '\n' + std::string(name) + '\n' + paragraph(note, indent);
+        if (!prefix.empty() && !prefix.ends_with('\n')) {
+            prefix += '\n';
+        }
+        return prefix + std::string(name) + '\n' + paragraph(note, indent);
     }
 
     // Near misses are only worth showing when nothing matches.
@@ -208,24 +247,24 @@ public:
         if (const std::string odd = listed ? misreading(port.port_name) : ""; !odd.empty()) {
             note += note.empty() ? odd : "; " + odd;
         }
-        std::string prefix(1, mark);
-        prefix += ' ';
+        std::string head(1, mark);
+        head += ' ';
         const std::string status = facts.status ? std::to_string(*facts.status) : "-";
-        prefix += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
-        prefix += padded(port_name_read(port.skip) ? show(port.port_name) : "-", 8) + "  ";
+        head += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
+        const std::string prefix = lead(head, port_name_read(port.skip) ? port.port_name : "-", NAME_COLUMN);
         return row(prefix, name_of(port), note, NAME_COLUMN) + id_lines(facts, NAME_COLUMN);
     }
 
     // A device comlookup does not read: of another class, or not present.
     std::string other_line(const DeviceFacts& facts) const {
         const SurveyedPort& port = facts.device;
-        std::string prefix = "  ";
+        std::string head = "  ";
         if (!port.class_name.empty()) {
-            prefix += padded(show(port.class_name), 8) + "  ";
+            head += padded(show(port.class_name), 8) + "  ";
         }
-        prefix += padded(show(port.port_name), 8) + "  ";
         const std::size_t indent = port.class_name.empty() ? 12 : 22;
-        return row(prefix, name_of(port), facts.matches ? "begins with the query" : "", indent) +
+        return row(lead(head, port.port_name, indent), name_of(port), facts.matches ? "begins with the query" : "",
+                   indent) +
                id_lines(facts, indent);
     }
 
@@ -273,6 +312,10 @@ std::string only_names_text(const Listing& listing, const Writer& writer) {
     return text.empty() ? text : text + (text.ends_with('?') ? "" : ".");
 }
 
+std::string status_head(const Listing& listing) {
+    return "exit status " + std::to_string(listing.status) + ": ";
+}
+
 // The last line, "exit status N: ...", short enough for any console, and
 // what more there is to say on the lines just above it.
 std::string status_lines(const Listing& listing, const Writer& writer) {
@@ -292,7 +335,7 @@ std::string status_lines(const Listing& listing, const Writer& writer) {
             } else if (listing.matches.size() == 1) {
                 const std::string port_name = writer.show(listing.present[listing.matches[0]].device.port_name);
                 meaning = "exactly one listed device matches the query";
-                if (writer.width(meaning) + 5 + writer.width(port_name) <= 60) {
+                if (writer.width(status_head(listing) + meaning + ", on " + port_name) <= WIDTH) {
                     meaning += ", on " + port_name;
                 } else {
                     above += writer.paragraph("The device that matches is on " + port_name + ".");
@@ -313,7 +356,7 @@ std::string status_lines(const Listing& listing, const Writer& writer) {
             }
             break;
     }
-    return '\n' + above + "exit status " + std::to_string(listing.status) + ": " + meaning + '\n';
+    return '\n' + above + status_head(listing) + meaning + '\n';
 }
 
 // A command to paste for each device the query names, when it names
@@ -323,27 +366,27 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
     std::string by_name;
     std::string by_identity;
     std::string none;
-    bool same_cores = true;
-    bool same_names = true;
-    bool percent = false;
-    const std::string& first = listing.present[listing.matches[0]].device.friendly_name;
-    for (std::size_t i = 0; i < listing.suggestions.size(); ++i) {
-        const Suggestion& suggestion = listing.suggestions[i];
+    std::string unsafe;
+    std::string doubtful;
+    std::vector<std::string> unsure;
+    const auto add = [](std::string& list, const std::string& item) { list += (list.empty() ? "" : ", ") + item; };
+    for (const Suggestion& suggestion : listing.suggestions) {
         const std::string port = writer.show(suggestion.port_name);
-        const std::string& name = listing.present[listing.matches[i]].device.friendly_name;
-        same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
-        same_names = same_names && name == first;
-        if (suggestion.command.empty()) {
-            none += (none.empty() ? "" : ", ") + port;
+        if (suggestion.kind == SuggestionKind::none) {
+            add(suggestion.unpasteable ? unsafe : !suggestion.unsure_of.empty() ? doubtful : none, port);
+            for (const std::string& other : suggestion.unsure_of) {
+                if (std::find(unsure.begin(), unsure.end(), other) == unsure.end()) {
+                    unsure.push_back(other);
+                }
+            }
             continue;
         }
-        percent = percent || suggestion.command.find('%') != std::string::npos;
         const std::string command = writer.show(suggestion.command);
-        std::string& lines = suggestion.command.starts_with("comlookup ") ? by_name : by_identity;
+        std::string& lines = suggestion.kind == SuggestionKind::name ? by_name : by_identity;
         const std::string prefix = "  " + padded(port, 8) + "  ";
         // A command too wide for its row stands alone, to be copied whole.
-        lines +=
-            writer.width(prefix + command) <= WIDTH ? prefix + command + '\n' : "  " + port + '\n' + command + '\n';
+        lines += writer.width(prefix + command) <= WIDTH ? prefix + command + '\n'
+                                                         : writer.wrapped({port}, 2) + command + '\n';
     }
     std::string text;
     if (!by_name.empty()) {
@@ -356,13 +399,28 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
                                                  : "comlookup-usb picks out the others by their USB identity:") +
                 by_identity;
     }
+    if (!doubtful.empty()) {
+        std::string others;
+        for (const std::string& other : unsure) {
+            add(others, writer.show(other));
+        }
+        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: the USB identity of " + others +
+                                        " could not be read in full, and the command that would pick it out might "
+                                        "fit that device too.");
+    }
+    if (!unsafe.empty()) {
+        text +=
+            '\n' + writer.paragraph("Nothing picks out " + unsafe +
+                                    " safely: the command that would pick it out holds a quote or a control character, "
+                                    "which cmd.exe does not pass on as it stands.");
+    }
     if (!none.empty()) {
         std::string why;
-        if (!by_name.empty() || !by_identity.empty()) {
+        if (!by_name.empty() || !by_identity.empty() || !doubtful.empty() || !unsafe.empty()) {
             why = "Nothing picks out " + none + ".";
-        } else if (same_names) {
+        } else if (listing.names_alike == NamesAlike::same) {
             why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";
-        } else if (same_cores) {
+        } else if (listing.names_alike == NamesAlike::differ_in_port_only) {
             why =
                 "No query without the port number tells these devices apart: their friendly names differ only in "
                 "it.";
@@ -371,7 +429,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
         }
         text += '\n' + writer.paragraph(why + " See \"Two identical adapters\" in the README.");
     }
-    if (percent) {
+    if (listing.percent_in_commands) {
         text += '\n' + writer.paragraph("In a batch file, write each % in these commands as %%.");
     }
     return text;

@@ -80,32 +80,27 @@ DeviceFacts facts_of(const SurveyedPort& port, const char* query) {
     return facts;
 }
 
-// A comlookup-usb command that picks out listed[index] alone among the
-// listed devices: by serial number where that is unique, else by socket,
-// with the interface where the device has several ports; empty when none
-// does.
-std::string usb_command(const std::vector<const SurveyedPort*>& listed, std::size_t index) {
+// The command that picks out listed[index] alone among the listed devices
+// by its USB identity: by serial number where that is unique, else by
+// socket, with the interface where the device has several ports; none when
+// no such command does, or when one might also fit a device that could not
+// be read in full, whose port names go into `unsure_of`.
+Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
+                          const CodePage& code_page) {
+    Suggestion suggestion{listed[index]->port_name};
     const UsbIdentity& identity = listed[index]->usb;
-    if (!identity.vid || !identity.pid || identity.error != 0) {
-        return {};
+    if (!identity.vid || !identity.pid) {
+        return suggestion;
     }
-    const auto picks_alone = [&](const UsbTerms& terms) {
-        for (std::size_t other = 0; other < listed.size(); ++other) {
-            if (meets(listed[other]->usb, terms) != (other == index)) {
-                return false;
-            }
-        }
-        return true;
-    };
     std::vector<UsbTerms> choices;
-    for (const bool by_serial : {true, false}) {
+    for (const std::optional<std::string>* part : {&identity.serial, &identity.location}) {
+        if (!*part || (*part)->empty()) {
+            continue;
+        }
         UsbTerms terms;
         terms.vid = identity.vid;
         terms.pid = identity.pid;
-        (by_serial ? terms.serial : terms.location) = by_serial ? identity.serial : identity.location;
-        if (!terms.serial && !terms.location) {
-            continue;
-        }
+        (part == &identity.serial ? terms.serial : terms.location) = **part;
         choices.push_back(terms);
         if (identity.interface_number) {
             terms.interface_number = identity.interface_number;
@@ -113,15 +108,37 @@ std::string usb_command(const std::vector<const SurveyedPort*>& listed, std::siz
         }
     }
     for (const UsbTerms& terms : choices) {
-        if (picks_alone(terms)) {
-            std::string command = "comlookup-usb";
-            for (const std::string& term : identity_terms(terms)) {
-                command += ' ' + term;
+        bool alone = fits(identity, terms) == Fit::yes;
+        std::vector<std::string> unsure;
+        for (std::size_t other = 0; other < listed.size() && alone; ++other) {
+            const Fit fit = other == index ? Fit::no : fits(listed[other]->usb, terms);
+            alone = fit != Fit::yes;
+            if (fit == Fit::unknown) {
+                unsure.push_back(listed[other]->port_name);
             }
-            return command;
         }
+        const auto words = identity_terms(terms, code_page, true);
+        if (!alone) {
+            continue;
+        }
+        if (!words) {
+            suggestion.unpasteable = true;
+            continue;
+        }
+        if (!unsure.empty()) {
+            suggestion.unsure_of = unsure;
+            continue;
+        }
+        suggestion.kind = SuggestionKind::usb;
+        suggestion.command = "comlookup-usb";
+        for (const std::string& word : *words) {
+            suggestion.command += ' ' + word;
+        }
+        suggestion.unsure_of.clear();
+        suggestion.unpasteable = false;
+        return suggestion;
     }
-    return {};
+    return suggestion;
 }
 
 }  // namespace
@@ -241,16 +258,17 @@ std::string left_out_reason(const SurveyedPort& port) {
     return {};
 }
 
-std::vector<std::string> identity_terms(const UsbTerms& identity) {
+std::optional<std::vector<std::string>> identity_terms(const UsbTerms& identity, const CodePage& code_page,
+                                                       bool pasting) {
     std::vector<std::string> terms;
+    bool pasteable = true;
     // Quoted like any argument, and product always, so that a name with
     // blanks stays one argument when pasted.
     const auto term = [&](std::string_view key, std::string_view value, bool quote) {
-        std::string argument = command_line_argument(value);
-        if (quote && !argument.starts_with('"')) {
-            argument = '"' + argument + '"';
-        }
-        terms.push_back(std::string(key) + '=' + argument);
+        const std::optional<std::string> argument =
+            pasting ? pasted_argument(value, code_page, quote) : command_line_argument(value, quote);
+        pasteable = pasteable && argument;
+        terms.push_back(std::string(key) + '=' + argument.value_or(""));
     };
     if (identity.vid) {
         term("vid", hex4(*identity.vid), false);
@@ -258,17 +276,21 @@ std::vector<std::string> identity_terms(const UsbTerms& identity) {
     if (identity.pid) {
         term("pid", hex4(*identity.pid), false);
     }
-    if (identity.serial) {
+    // An empty text is no part: comlookup-usb refuses an empty value.
+    if (identity.serial && !identity.serial->empty()) {
         term("serial", *identity.serial, false);
     }
     if (identity.interface_number) {
         term("interface", std::to_string(*identity.interface_number), false);
     }
-    if (identity.product) {
+    if (identity.product && !identity.product->empty()) {
         term("product", *identity.product, true);
     }
-    if (identity.location) {
+    if (identity.location && !identity.location->empty()) {
         term("location", *identity.location, false);
+    }
+    if (!pasteable) {
+        return std::nullopt;
     }
     return terms;
 }
@@ -343,14 +365,30 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
     }
 
     if (wanted != nullptr && !listing.present_failed && listing.matches.size() > 1) {
+        bool same = true;
+        bool same_cores = true;
+        const std::string& first = present.devices[listing.matches[0]].friendly_name;
         for (const std::size_t match : listing.matches) {
+            const std::string& name = present.devices[match].friendly_name;
+            same = same && name == first;
+            same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
             const auto place = static_cast<std::size_t>(
                 std::find(listed.begin(), listed.end(), &present.devices[match]) - listed.begin());
             const std::string name_query = distinguishing_query(ports, place);
-            listing.suggestions.push_back(
-                {present.devices[match].port_name,
-                 name_query.empty() ? usb_command(listed, place) : "comlookup " + command_line_argument(name_query)});
+            const std::optional<std::string> pasted =
+                name_query.empty() ? std::nullopt : pasted_argument(name_query, code_page);
+            Suggestion suggestion =
+                pasted ? Suggestion{present.devices[match].port_name, SuggestionKind::name, "comlookup " + *pasted}
+                       : usb_suggestion(listed, place, code_page);
+            suggestion.unpasteable =
+                suggestion.unpasteable || (suggestion.kind == SuggestionKind::none && !name_query.empty() && !pasted);
+            listing.percent_in_commands =
+                listing.percent_in_commands || suggestion.command.find('%') != std::string::npos;
+            listing.suggestions.push_back(std::move(suggestion));
         }
+        listing.names_alike = same         ? NamesAlike::same
+                              : same_cores ? NamesAlike::differ_in_port_only
+                                           : NamesAlike::differ;
     }
     return listing;
 }

@@ -31,10 +31,31 @@ struct DeviceFacts {
     std::vector<std::string> serial_shared_with;  // port names of the other present devices with its serial number
 };
 
+// What picks out a device the query names.
+enum class SuggestionKind {
+    none,  // nothing does
+    name,  // a longer beginning of its name: "comlookup ..."
+    usb,   // its USB identity: "comlookup-usb ..."
+};
+
 // A command to paste that picks out one of the devices the query names.
 struct Suggestion {
     std::string port_name;
-    std::string command;  // "comlookup ..." or "comlookup-usb ...", as a command line holds it; empty: none
+    SuggestionKind kind = SuggestionKind::none;
+    std::string command = {};  // as a command line holds it, the same to cmd.exe and the C runtime; empty for none
+    // Devices whose identity could not be read in full and might meet the
+    // command this one would otherwise get: their port names.
+    std::vector<std::string> unsure_of = {};
+    // A command would pick it out, but holds a quote or a character the
+    // listing shows escaped, which cmd.exe would not pass on as it stands.
+    bool unpasteable = false;
+};
+
+// How the friendly names of the devices the query names compare.
+enum class NamesAlike {
+    differ,
+    same,                // byte for byte
+    differ_in_port_only  // only in a " (COMn)" at their ends
 };
 
 // Everything comlookup-list says, decided once: its writers only word it.
@@ -59,7 +80,9 @@ struct Listing {
     int absent_matches = 0;
     // When the query names several devices: one for each, in order.
     std::vector<Suggestion> suggestions;
-    bool complete = true;  // every walk read everything it should have
+    NamesAlike names_alike = NamesAlike::differ;
+    bool percent_in_commands = false;  // cmd reads %NAME% as a variable, in a batch file %% as %
+    bool complete = true;              // every walk read everything it should have
 };
 
 Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
@@ -97,8 +120,10 @@ std::string left_out_reason(const SurveyedPort& port);
 
 // The terms as comlookup-usb takes them, in its order, each as a command
 // line holds it: vid=2E8A pid=000A serial=... interface=0 product="Pico"
-// location=Port_#0003.Hub_#0001.
-std::vector<std::string> identity_terms(const UsbTerms& terms);
+// location=Port_#0003.Hub_#0001. For `pasting`, each as pasted_argument
+// writes it, and none at all when a value cannot be pasted.
+std::optional<std::vector<std::string>> identity_terms(const UsbTerms& terms, const CodePage& code_page,
+                                                       bool pasting = false);
 
 // Whether the walk read the friendly name, so that the device can be weighed
 // by it; whether it read the port name.

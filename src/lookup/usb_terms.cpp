@@ -129,20 +129,24 @@ void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity) {
     }
 }
 
-bool meets(const UsbIdentity& identity, const UsbTerms& terms) {
-    if (identity.error != 0) {
-        return false;
-    }
-    const auto meets_term = [](const auto& term, const auto& part, auto equal) {
-        return !term || (part && equal(*part, *term));
+Fit fits(const UsbIdentity& identity, const UsbTerms& terms) {
+    const auto term_fit = [&](const auto& term, const auto& part, unsigned bit, auto equal) {
+        if (!term) {
+            return Fit::yes;
+        }
+        if (part) {
+            return fit_of(equal(*part, *term));
+        }
+        return (identity.unreadable & bit) != 0 ? Fit::unknown : Fit::no;
     };
     const auto same = [](const auto& a, const auto& b) { return a == b; };
-    return meets_term(terms.vid, identity.vid, same) && meets_term(terms.pid, identity.pid, same) &&
-           meets_term(terms.serial, identity.serial, equal_ignoring_ascii_case) &&
-           meets_term(terms.interface_number, identity.interface_number, same) &&
-           meets_term(terms.product, identity.product,
-                      [](const std::string& product, const std::string& term) { return product.starts_with(term); }) &&
-           meets_term(terms.location, identity.location, same);
+    const auto begins = [](const std::string& product, const std::string& term) { return product.starts_with(term); };
+    Fit fit = term_fit(terms.vid, identity.vid, USB_IDS, same);
+    fit = both(fit, term_fit(terms.pid, identity.pid, USB_IDS, same));
+    fit = both(fit, term_fit(terms.serial, identity.serial, USB_SERIAL, equal_ignoring_ascii_case));
+    fit = both(fit, term_fit(terms.interface_number, identity.interface_number, USB_INTERFACE, same));
+    fit = both(fit, term_fit(terms.product, identity.product, USB_PRODUCT, begins));
+    return both(fit, term_fit(terms.location, identity.location, USB_LOCATION, same));
 }
 
 UsbTerms terms_of(const UsbIdentity& identity) {
@@ -227,8 +231,8 @@ std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms) {
     if (survey.failure) {
         return EXIT_NOT_FOUND;
     }
-    return select_one(survey.devices, [&](const SurveyedPort& device) {
-        return device.skip == SkipReason::none && meets(device.usb, terms);
+    return select_fitting(survey.devices, [&](const SurveyedPort& device) {
+        return device.skip == SkipReason::none ? fits(device.usb, terms) : Fit::no;
     });
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/fit.h"
 #include "common/port_survey.h"
 #include "common/usb_identity.h"
 
@@ -25,8 +26,9 @@ InstanceIdReading read_instance_id(std::string_view instance_id);
 void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity);
 
 // Whether a device with `identity` meets every term. A part the device does
-// not have meets no term, and an identity that could not be read meets none.
-bool meets(const UsbIdentity& identity, const UsbTerms& terms);
+// not have meets no term; a part that could not be read leaves it unknown,
+// unless another part rules the device out.
+Fit fits(const UsbIdentity& identity, const UsbTerms& terms);
 
 // The terms that ask for exactly this identity, part for part.
 UsbTerms terms_of(const UsbIdentity& identity);
@@ -46,7 +48,8 @@ UsbCommand read_usb_command(int argc, const char* const* argv);
 
 // The port number of the one device comlookup lists in `survey` that meets
 // `terms`, EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS when more than one
-// does; EXIT_NOT_FOUND for a walk that fell short, as for comlookup.
+// does; EXIT_NOT_FOUND for a walk that fell short, as for comlookup, and
+// when a device that could not be read in full might also meet them.
 std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms);
 
 }  // namespace comlookup

@@ -93,6 +93,29 @@ bool set_hardware_ids(HDEVINFO set, SP_DEVINFO_DATA& device, const std::vector<s
     return set_bytes(set, device, SPDRP_HARDWAREID, list + '\0');
 }
 
+// An empty access list on the registry key that holds the device's property
+// `key`: no one may read it, which Wine enforces as Windows does; or none at
+// all, which lets everyone, so that the device can be removed again.
+bool set_reading(const std::string& instance_id, const DEVPROPKEY& key, bool allowed) {
+    char path[400];
+    const GUID& id = key.fmtid;
+    std::snprintf(
+        path, sizeof path,
+        "System\\CurrentControlSet\\Enum\\%s\\Properties\\{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}\\%04lX",
+        instance_id.c_str(), static_cast<unsigned long>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1],
+        id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7],
+        static_cast<unsigned long>(key.pid));
+    HKEY opened = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, &opened);
+    const RegistryKey property(opened);
+    SECURITY_DESCRIPTOR descriptor;
+    ACL nobody;
+    return property && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           InitializeAcl(&nobody, sizeof nobody, ACL_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, allowed ? nullptr : &nobody, FALSE) &&
+           RegSetKeySecurity(property.get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+}
+
 // Removes the devices of `devices` that `remove` picks; all when it is null.
 template <typename Pick>
 bool remove_devices(HDEVINFO devices, Pick remove) {
@@ -161,7 +184,13 @@ bool clear_ports() {
         return false;
     }
     g_next_instance = 0;
-    const auto all = [](HDEVINFO, SP_DEVINFO_DATA&) { return true; };
+    const auto all = [](HDEVINFO set, SP_DEVINFO_DATA& device) {
+        char id[200] = {};  // MAX_DEVICE_ID_LEN
+        if (SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr)) {
+            set_reading(id, DEVPKEY_Device_Parent, true);
+        }
+        return true;
+    };
     return remove_devices(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0), all) &&
            remove_devices(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES), made_here);
 }
@@ -189,7 +218,8 @@ bool add_ports(const std::vector<FakePort>& ports) {
             !set_hardware_ids(set.get(), device, port.hardware_ids) ||
             !set_string_property(set.get(), device, DEVPKEY_Device_Parent, port.parent) ||
             !set_string_property(set.get(), device, DEVPKEY_Device_BusReportedDeviceDesc, port.bus_description) ||
-            (port.hardware_key && !set_port_name(set.get(), device, port))) {
+            (port.hardware_key && !set_port_name(set.get(), device, port)) ||
+            (port.parent_unreadable && !set_reading(*port.instance_id, DEVPKEY_Device_Parent, false))) {
             return false;
         }
     }
