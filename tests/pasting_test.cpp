@@ -97,7 +97,7 @@ std::string listing_of(const Survey& survey, const std::vector<std::string>& wor
 }
 
 // Two adapters alike but for a hostile serial number on one and a hostile
-// socket on the other: each suggested command must read back to exactly its
+// location path on the other: each suggested command must read back to exactly its
 // terms in the runtime and leave cmd nothing to act on, or not be given.
 TEST(Pasting, SuggestionsReadTheSameToCmdAndTheRuntime) {
     const char* const values[] = {
@@ -109,7 +109,7 @@ TEST(Pasting, SuggestionsReadTheSameToCmdAndTheRuntime) {
         SurveyedPort with_serial{"COM3", "USB Serial Device (COM3)"};
         with_serial.usb = {0x2E8A, 0x000A, value, std::nullopt, value};
         SurveyedPort with_socket{"COM4", "USB Serial Device (COM4)"};
-        with_socket.usb = {0x2E8A, 0x000A, std::nullopt, std::nullopt, std::nullopt, value};
+        with_socket.usb = {0x2E8A, 0x000A, std::nullopt, std::nullopt, std::nullopt, value, {value}};
         const Survey survey{{with_serial, with_socket}};
         const testing::Args args({"USB"});
         const Listing listing = model_listing({survey}, args.argc(), args.argv.data(), testing::latin1_code_page());
@@ -124,7 +124,7 @@ TEST(Pasting, SuggestionsReadTheSameToCmdAndTheRuntime) {
                 continue;
             }
             EXPECT_FALSE(cmd_acts_on(command)) << command;
-            const std::string term = i == 0 ? "serial=" : "location=";
+            const std::string term = i == 0 ? "serial=" : "path=";
             const std::vector<std::string> expected = {"comlookup-usb", "vid=2E8A", "pid=000A", term + value};
             EXPECT_EQ(expected, runtime_arguments(command));
             EXPECT_NE(std::string::npos, text.find("  " + command + "\n")) << text;
@@ -138,7 +138,7 @@ TEST(Pasting, SuggestionsReadTheSameToCmdAndTheRuntime) {
                 shown.insert(shown.end(), terms.begin(), terms.end());
             }
         }
-        for (const std::string term : {"serial=", "product=", "location="}) {
+        for (const std::string term : {"serial=", "product=", "location=", "path="}) {
             const bool found = std::find(shown.begin(), shown.end(), term + value) != shown.end();
             EXPECT_EQ(value.find_first_of("\t\r\n") == std::string::npos, found) << term << '\n' << text;
         }

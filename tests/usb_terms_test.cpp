@@ -46,6 +46,29 @@ TEST(ReadInstanceId, FindsWhatTheIdHoldsAndNoMadeUpSerial) {
     EXPECT_EQ(0xEA60, from_hardware_id.pid);
 }
 
+TEST(UsbDevicePaths, AreAnInterfacesOwnWithoutItsLastPart) {
+    const std::string pci = "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(4)";
+    const std::string acpi = "ACPI(_SB_)#ACPI(PCI0)#ACPI(XHC_)#ACPI(RHUB)#ACPI(HS04)";
+    const struct {
+        std::vector<std::string> port_paths;
+        std::uint32_t interface_number;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {{pci + "#USBMI(0)", acpi + "#USBMI(0)"}, 0, {pci, acpi}},
+        {{pci + "#usbmi(10)"}, 10, {pci}},
+        {{pci + "#USBMI(1)"}, 0, {}},
+        {{"#USBMI(0)", pci}, 0, {}},
+        {{}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port_paths.empty() ? "(none)" : c.port_paths[0]);
+        EXPECT_EQ(c.expected, usb_device_paths(c.port_paths, c.interface_number));
+    }
+    UsbIdentity unread;
+    unread.unreadable = USB_PATH;
+    EXPECT_EQ(Fit::unknown, fits(unread, {{}, {}, {}, {}, {}, {}, pci}));
+}
+
 TEST(ReadUsbCommand, TakesTermsAndRejectsWhatIsNotOne) {
     const std::string key_value = "argument 1 is not KEY=VALUE";
     const struct {
@@ -55,8 +78,8 @@ TEST(ReadUsbCommand, TakesTermsAndRejectsWhatIsNotOne) {
         std::string error;
     } cases[] = {
         {{"vid=2e8a", "pid=0x000A"}, {0x2E8A, 0x000A}, {}, ""},
-        {{"serial=abc", "product=Arduino Leonardo", "interface=2", "location=Port_#0002.Hub_#0001"},
-         {{}, {}, "abc", 2, "Arduino Leonardo", "Port_#0002.Hub_#0001"},
+        {{"serial=abc", "product=Arduino Leonardo", "interface=2", "location=Port_#0002.Hub_#0001", "path=P(0)#USB(2)"},
+         {{}, {}, "abc", 2, "Arduino Leonardo", "Port_#0002.Hub_#0001", "P(0)#USB(2)"},
          {},
          ""},
         {{"--wait", "30", "vid=1"}, {1}, 30, ""},
@@ -70,7 +93,7 @@ TEST(ReadUsbCommand, TakesTermsAndRejectsWhatIsNotOne) {
         {{"vendor=2e8a"},
          {},
          {},
-         "argument 1 has an unknown key: the keys are vid, pid, serial, product, interface and location"},
+         "argument 1 has an unknown key: the keys are vid, pid, serial, product, interface, location and path"},
         {{"serial="}, {}, {}, "argument 1, serial=, has no value"},
         {{"vid=1", "vid=1"}, {}, {}, "argument 2, vid=, is given twice"},
         {{"vid=12345"}, {}, {}, "argument 1, vid=, takes 1 to 4 hex digits, such as vid=2E8A"},
@@ -99,6 +122,8 @@ TEST(Meets, EveryTermAgainstWhatTheDeviceHas) {
     pico.interface_number = 0;
     pico.product = "Pico";
     pico.location = "Port_#0003.Hub_#0001";
+    pico.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)"};
+    pico.port_paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USBMI(0)"};
     // Its product name and socket could not be read: only they are unknown.
     UsbIdentity unreadable = pico;
     unreadable.product.reset();
@@ -122,6 +147,12 @@ TEST(Meets, EveryTermAgainstWhatTheDeviceHas) {
         {"location not a prefix", {{}, {}, {}, {}, {}, "Port_#0003"}, Fit::no, Fit::unknown},
         {"location, other vid", {0x2E8B, {}, {}, {}, {}, "Port_#0003"}, Fit::no, Fit::no},
         {"interface", {{}, {}, {}, 1}, Fit::no, Fit::no},
+        {"path ignoring case", {{}, {}, {}, {}, {}, {}, "pciroot(0)#pci(1400)#usbroot(0)#usb(3)"}, Fit::yes, Fit::yes},
+        {"the port's own path",
+         {{}, {}, {}, {}, {}, {}, "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USBMI(0)"},
+         Fit::yes,
+         Fit::yes},
+        {"path is whole", {{}, {}, {}, {}, {}, {}, "PCIROOT(0)#PCI(1400)"}, Fit::no, Fit::no},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

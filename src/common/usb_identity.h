@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace comlookup {
 
@@ -16,6 +17,10 @@ struct UsbIdentity {
     std::optional<std::uint32_t> interface_number = std::nullopt;  // the port's USB interface, or FTDI channel
     std::optional<std::string> product = std::nullopt;             // "Bus reported device description"
     std::optional<std::string> location = std::nullopt;            // the USB socket, e.g. "Port_#0002.Hub_#0001"
+    // The USB device's location paths, "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USB(2)" and the like, in the
+    // order Windows lists them; and the port's own where it is one interface of the device ("...#USBMI(0)").
+    std::vector<std::string> paths = {};
+    std::vector<std::string> port_paths = {};
     // The parts whose reads failed for a reason other than absence (USB_...
     // bits), and the platform's error code for the first of them. A TERM on
     // such a part can neither be met nor ruled out.
@@ -30,7 +35,8 @@ inline constexpr unsigned USB_SERIAL = 2;
 inline constexpr unsigned USB_PRODUCT = 4;
 inline constexpr unsigned USB_LOCATION = 8;
 inline constexpr unsigned USB_INTERFACE = 16;  // only when the instance ID itself could not be read
-inline constexpr unsigned USB_ALL = USB_IDS | USB_SERIAL | USB_PRODUCT | USB_LOCATION | USB_INTERFACE;
+inline constexpr unsigned USB_PATH = 32;
+inline constexpr unsigned USB_ALL = USB_IDS | USB_SERIAL | USB_PRODUCT | USB_LOCATION | USB_INTERFACE | USB_PATH;
 
 // The identity "comlookup-usb TERM..." asks for: a device must meet every
 // term given.
@@ -41,6 +47,7 @@ struct UsbTerms {
     std::optional<std::uint32_t> interface_number = std::nullopt;
     std::optional<std::string> product = std::nullopt;   // the product name begins with it, byte for byte
     std::optional<std::string> location = std::nullopt;  // exactly
+    std::optional<std::string> path = std::nullopt;      // one of the location paths, ignoring ASCII case
 
     bool operator==(const UsbTerms&) const = default;
 };

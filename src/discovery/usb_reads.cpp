@@ -8,7 +8,10 @@
 #include <devpkey.h>
 
 #include <array>
+#include <cwchar>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace comlookup {
 namespace {
@@ -69,6 +72,57 @@ TextRead registry_text(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     return {buffer[0] == '\0' ? std::nullopt : std::optional<std::string>(text_of(buffer))};
 }
 
+struct PathsRead {
+    std::vector<std::string> paths;
+    DWORD error = ERROR_SUCCESS;  // a failure other than absence or size
+};
+
+// DEVPKEY_Device_LocationPaths, a list of strings; SPDRP_LOCATION_PATHS,
+// its registry twin, is missing under Wine.
+PathsRead location_paths(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::array<wchar_t, 1024> buffer{};
+    DEVPROPTYPE type = 0;
+    // Two characters short: a list that fits always ends in two NULs.
+    if (!SetupDiGetDevicePropertyW(set, &device, &DEVPKEY_Device_LocationPaths, &type,
+                                   reinterpret_cast<BYTE*>(buffer.data()), (buffer.size() - 2) * sizeof(wchar_t),
+                                   nullptr, 0)) {
+        return {{}, failed_text_read(GetLastError()).error};
+    }
+    PathsRead read;
+    for (const wchar_t* path = buffer.data(); type == DEVPROP_TYPE_STRING_LIST && *path != L'\0';
+         path += std::wcslen(path) + 1) {
+        if (const std::optional<std::string> text = narrow(path)) {
+            read.paths.push_back(*text);
+        }
+    }
+    return read;
+}
+
+// The socket of the device `instance_id`, straight from its key under Enum,
+// where Windows keeps it as "LocationInformation" and every user may read
+// it: opening the device through SetupAPI costs ten times as much. None
+// when the key cannot be opened, so that SetupAPI is asked after all.
+std::optional<TextRead> enum_key_location(const std::wstring& instance_id) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"SYSTEM\\CurrentControlSet\\Enum\\" + instance_id).c_str(), 0,
+                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const RegistryKey key(opened);
+    NameBuffer buffer{};
+    DWORD type = 0;
+    DWORD size = NAME_BUFFER_SIZE;
+    const LSTATUS status = RegQueryValueExA(key.get(), "LocationInformation", nullptr, &type,
+                                            reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != REG_SZ)) {
+        return TextRead{};
+    }
+    if (status != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return TextRead{buffer[0] == '\0' ? std::nullopt : std::optional<std::string>(text_of(buffer))};
+}
+
 // The vendor and product IDs of the first hardware ID that has them.
 DWORD read_hardware_ids(HDEVINFO set, SP_DEVINFO_DATA& device, UsbIdentity& identity) {
     std::array<char, 1024> buffer{};
@@ -91,10 +145,17 @@ bool ruled_out(const UsbIdentity& known, const UsbTerms& terms) {
            differs(terms.interface_number, known.interface_number);
 }
 
-// Whether the device is still in the running once its IDs and serial
-// number are known: only then is its parent worth opening.
-bool in_the_running(const UsbIdentity& known, const UsbTerms& terms) {
-    return fits(known, {terms.vid, terms.pid, terms.serial, terms.interface_number}) != Fit::no;
+// Whether the device is still in the running on what is known of it: only
+// then is its parent worth opening.
+bool in_the_running(const UsbIdentity& known, UsbTerms terms, bool location_known, bool paths_known) {
+    terms.product.reset();
+    if (!location_known) {
+        terms.location.reset();
+    }
+    if (!paths_known) {
+        terms.path.reset();
+    }
+    return fits(known, terms) != Fit::no;
 }
 
 }  // namespace
@@ -118,7 +179,9 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     }
     const bool wants_ids = terms == nullptr || terms->vid || terms->pid;
     const bool wants_more = terms == nullptr || needs_more_than_instance_id(*terms);
-    const bool wants_device = terms == nullptr || terms->product || terms->location;
+    const bool wants_product = terms == nullptr || terms->product;
+    const bool wants_location = terms == nullptr || terms->location;
+    const bool wants_paths = terms == nullptr || terms->path;
     // A failed read leaves its parts unknown; the others may still rule the
     // device out, so reading goes on.
     const auto unreadable = [&](DWORD error, unsigned parts) {
@@ -126,26 +189,52 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
         identity.unreadable |= parts;
     };
 
+    // An interface's own paths are its USB device's with one more part; an
+    // FTDI channel has none, and its USB device's are the parent's.
+    bool paths_known = !wants_paths;
+    if (wants_paths) {
+        PathsRead own_paths = location_paths(set, device);
+        if (own_paths.error != ERROR_SUCCESS) {
+            unreadable(own_paths.error, USB_PATH);
+        } else if (own.usb_device) {
+            identity.paths = std::move(own_paths.paths);
+        } else if (identity.interface_number) {
+            identity.paths = usb_device_paths(own_paths.paths, *identity.interface_number);
+            identity.port_paths = std::move(own_paths.paths);
+        }
+        paths_known = own.usb_device || !identity.paths.empty() || own_paths.error != ERROR_SUCCESS;
+    }
+
     // The USB device that holds the serial number, product name and socket:
     // the port itself, or the parent of an interface or FTDI channel, whose
     // instance ID alone gives the serial number.
     HDEVINFO usb_set = own.usb_device ? set : nullptr;
     SP_DEVINFO_DATA usb_device = device;
     DeviceSet parent_set;
+    bool location_known = !wants_location;
     if (!own.usb_device && (wants_more || (wants_ids && !identity.vid))) {
         std::wstring parent_id;
         const TextRead parent = string_property(set, device, DEVPKEY_Device_Parent, &parent_id);
         const InstanceIdReading reading = parent.text ? read_instance_id(*parent.text) : InstanceIdReading{};
         if (parent.error != ERROR_SUCCESS) {
-            unreadable(parent.error, USB_SERIAL | USB_PRODUCT | USB_LOCATION | (identity.vid ? 0 : USB_IDS));
+            unreadable(parent.error, USB_SERIAL | USB_PRODUCT | USB_LOCATION | (paths_known ? 0 : USB_PATH) |
+                                         (identity.vid ? 0 : USB_IDS));
+            location_known = paths_known = true;
         } else if (reading.usb_device) {
             identity.vid = identity.vid ? identity.vid : reading.identity.vid;
             identity.pid = identity.pid ? identity.pid : reading.identity.pid;
             identity.serial = reading.identity.serial;
+            if (wants_location && (terms == nullptr || in_the_running(identity, *terms, false, paths_known))) {
+                if (const std::optional<TextRead> location = enum_key_location(parent_id)) {
+                    identity.location = location->text;
+                    location_known = true;
+                }
+            }
         }
         // Opening the parent costs more than all the rest: only for a device
         // still in the running, and only for what only the parent holds.
-        if (reading.usb_device && wants_device && (terms == nullptr || in_the_running(identity, *terms))) {
+        if (reading.usb_device && (wants_product || !location_known || !paths_known) &&
+            (terms == nullptr || in_the_running(identity, *terms, location_known, paths_known))) {
             parent_set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
             usb_device = {};
             usb_device.cbSize = sizeof usb_device;
@@ -153,7 +242,8 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
             if (parent_set && SetupDiOpenDeviceInfoW(parent_set.get(), parent_id.c_str(), nullptr, 0, &usb_device)) {
                 usb_set = parent_set.get();
             } else if (const TextRead failed = failed_text_read(GetLastError()); failed.error != ERROR_SUCCESS) {
-                unreadable(failed.error, USB_PRODUCT | USB_LOCATION);
+                unreadable(failed.error,
+                           USB_PRODUCT | (location_known ? 0 : USB_LOCATION) | (paths_known ? 0 : USB_PATH));
             }
         }
     }
@@ -162,19 +252,26 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
             unreadable(error, USB_IDS);
         }
     }
-    if (usb_set != nullptr && (terms == nullptr || terms->product)) {
+    if (usb_set != nullptr && wants_product) {
         const TextRead product = string_property(usb_set, usb_device, DEVPKEY_Device_BusReportedDeviceDesc);
         if (product.error != ERROR_SUCCESS) {
             unreadable(product.error, USB_PRODUCT);
         }
         identity.product = product.text;
     }
-    if (usb_set != nullptr && (terms == nullptr || terms->location)) {
+    if (usb_set != nullptr && !location_known) {
         const TextRead location = registry_text(usb_set, usb_device, SPDRP_LOCATION_INFORMATION);
         if (location.error != ERROR_SUCCESS) {
             unreadable(location.error, USB_LOCATION);
         }
         identity.location = location.text;
+    }
+    if (usb_set != nullptr && usb_set != set && !paths_known) {
+        PathsRead usb_paths = location_paths(usb_set, usb_device);
+        if (usb_paths.error != ERROR_SUCCESS) {
+            unreadable(usb_paths.error, USB_PATH);
+        }
+        identity.paths = std::move(usb_paths.paths);
     }
     return identity;
 }

@@ -78,7 +78,8 @@ std::string unread_parts(unsigned parts) {
     for (const auto& [bit, name] : {std::pair<unsigned, std::string_view>{USB_IDS, "vendor and product IDs"},
                                     {USB_SERIAL, "serial number"},
                                     {USB_PRODUCT, "product name"},
-                                    {USB_LOCATION, "socket"}}) {
+                                    {USB_LOCATION, "socket"},
+                                    {USB_PATH, "location paths"}}) {
         if ((parts & bit) != 0) {
             names.push_back(name);
         }

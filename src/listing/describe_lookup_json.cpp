@@ -47,6 +47,7 @@ public:
             {"interface", number_or_null(usb.interface_number)},
             {"product", text_or_null(usb.product)},
             {"location", text_or_null(usb.location)},
+            {"path", usb.paths.empty() ? "null" : text(usb.paths.front())},
         };
         if (with_class) {
             fields.emplace_back("class", text(port.class_name));

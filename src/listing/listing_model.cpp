@@ -81,8 +81,8 @@ DeviceFacts facts_of(const SurveyedPort& port, const char* query) {
 }
 
 // The command that picks out listed[index] alone among the listed devices
-// by its USB identity: by serial number where that is unique, else by
-// socket, with the interface where the device has several ports; none when
+// by its USB identity: by serial number where that is unique, else by its
+// location path, with the interface where the device has several ports; none when
 // no such command does, or when one might also fit a device that could not
 // be read in full, whose port names go into `unsure_of`.
 Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
@@ -92,15 +92,19 @@ Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::s
     if (!identity.vid || !identity.pid) {
         return suggestion;
     }
+    // Never by "Location information": its hub number follows the order
+    // the hubs were found in, and may pass to another hub after a restart.
+    const std::optional<std::string> path =
+        identity.paths.empty() ? std::nullopt : std::optional<std::string>(identity.paths.front());
     std::vector<UsbTerms> choices;
-    for (const std::optional<std::string>* part : {&identity.serial, &identity.location}) {
+    for (const std::optional<std::string>* part : {&identity.serial, &path}) {
         if (!*part || (*part)->empty()) {
             continue;
         }
         UsbTerms terms;
         terms.vid = identity.vid;
         terms.pid = identity.pid;
-        (part == &identity.serial ? terms.serial : terms.location) = **part;
+        (part == &identity.serial ? terms.serial : terms.path) = **part;
         choices.push_back(terms);
         if (identity.interface_number) {
             terms.interface_number = identity.interface_number;
@@ -288,6 +292,10 @@ std::optional<std::vector<std::string>> identity_terms(const UsbTerms& identity,
     }
     if (identity.location && !identity.location->empty()) {
         term("location", *identity.location, false);
+    }
+    // Always quoted: cmd ends a parenthesised block at its parentheses.
+    if (identity.path && !identity.path->empty()) {
+        term("path", *identity.path, true);
     }
     if (!pasteable) {
         return std::nullopt;

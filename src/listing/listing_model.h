@@ -120,7 +120,7 @@ std::string left_out_reason(const SurveyedPort& port);
 
 // The terms as comlookup-usb takes them, in its order, each as a command
 // line holds it: vid=2E8A pid=000A serial=... interface=0 product="Pico"
-// location=Port_#0003.Hub_#0001. For `pasting`, each as pasted_argument
+// location=Port_#0003.Hub_#0001 path="PCIROOT(0)#...". For `pasting`, each as pasted_argument
 // writes it, and none at all when a value cannot be pasted.
 std::optional<std::vector<std::string>> identity_terms(const UsbTerms& terms, const CodePage& code_page,
                                                        bool pasting = false);

@@ -1,5 +1,6 @@
 #include "lookup/usb_terms.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "lookup/select_port.h"
@@ -146,16 +147,43 @@ Fit fits(const UsbIdentity& identity, const UsbTerms& terms) {
     fit = both(fit, term_fit(terms.serial, identity.serial, USB_SERIAL, equal_ignoring_ascii_case));
     fit = both(fit, term_fit(terms.interface_number, identity.interface_number, USB_INTERFACE, same));
     fit = both(fit, term_fit(terms.product, identity.product, USB_PRODUCT, begins));
-    return both(fit, term_fit(terms.location, identity.location, USB_LOCATION, same));
+    fit = both(fit, term_fit(terms.location, identity.location, USB_LOCATION, same));
+    if (terms.path) {
+        const auto named = [&](const std::vector<std::string>& paths) {
+            return std::any_of(paths.begin(), paths.end(),
+                               [&](const std::string& path) { return equal_ignoring_ascii_case(path, *terms.path); });
+        };
+        fit = both(fit, named(identity.paths) || named(identity.port_paths) ? Fit::yes
+                        : (identity.unreadable & USB_PATH) != 0             ? Fit::unknown
+                                                                            : Fit::no);
+    }
+    return fit;
+}
+
+std::vector<std::string> usb_device_paths(const std::vector<std::string>& port_paths, std::uint32_t interface_number) {
+    const std::string last = "#USBMI(" + std::to_string(interface_number) + ")";
+    std::vector<std::string> paths;
+    for (const std::string& path : port_paths) {
+        if (path.size() > last.size() &&
+            equal_ignoring_ascii_case(std::string_view(path).substr(path.size() - last.size()), last)) {
+            paths.push_back(path.substr(0, path.size() - last.size()));
+        }
+    }
+    return paths;
 }
 
 UsbTerms terms_of(const UsbIdentity& identity) {
-    return {identity.vid,     identity.pid,     identity.serial, identity.interface_number,
-            identity.product, identity.location};
+    return {identity.vid,
+            identity.pid,
+            identity.serial,
+            identity.interface_number,
+            identity.product,
+            identity.location,
+            identity.paths.empty() ? std::nullopt : std::optional<std::string>(identity.paths.front())};
 }
 
 bool needs_more_than_instance_id(const UsbTerms& terms) {
-    return terms.serial || terms.product || terms.location;
+    return terms.serial || terms.product || terms.location || terms.path;
 }
 
 UsbCommand read_usb_command(int argc, const char* const* argv) {
@@ -214,11 +242,13 @@ UsbCommand read_usb_command(int argc, const char* const* argv) {
             error = set(terms.product, text);
         } else if (key == "location") {
             error = set(terms.location, text);
+        } else if (key == "path") {
+            error = set(terms.path, text);
         } else if (key == "interface") {
             // At most three digits, as "255" has.
             error = set(terms.interface_number, value.size() <= 3 ? read_whole_number(value, 255) : std::nullopt);
         } else {
-            error = which + " has an unknown key: the keys are vid, pid, serial, product, interface and location";
+            error = which + " has an unknown key: the keys are vid, pid, serial, product, interface, location and path";
         }
         if (!error.empty()) {
             return {std::nullopt, {}, error};

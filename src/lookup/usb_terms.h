@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/fit.h"
 #include "common/port_survey.h"
@@ -24,6 +25,11 @@ InstanceIdReading read_instance_id(std::string_view instance_id);
 // The vendor and product IDs in a hardware ID such as
 // "USB\VID_2E8A&PID_000A&REV_0100", into `identity` where it has none.
 void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity);
+
+// The location paths of the USB device that a port with `port_paths` is
+// interface `interface_number` of: its own without their last part,
+// "#USBMI(n)". None when no path ends so.
+std::vector<std::string> usb_device_paths(const std::vector<std::string>& port_paths, std::uint32_t interface_number);
 
 // Whether a device with `identity` meets every term. A part the device does
 // not have meets no term; a part that could not be read leaves it unknown,

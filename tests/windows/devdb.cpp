@@ -6,9 +6,9 @@
 //   devdb add-modem PORTNAME FRIENDLY-NAME   a device of the Modem class
 //   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
 //   devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT]
-//                 [location=TEXT] [hwid=ID]... [-- PORTNAME FRIENDLY-NAME INSTANCE-ID ...]
-//       a Ports device with this instance ID and hardware IDs (hwid=, in
-//       order); with parent=, also a USB-class device with that ID unless one
+//                 [location=TEXT] [hwid=ID]... [path=TEXT]... [-- PORTNAME FRIENDLY-NAME INSTANCE-ID ...]
+//       a Ports device with this instance ID, hardware IDs (hwid=, in
+//       order) and location paths of its own (path=, in order); with parent=, also a USB-class device with that ID unless one
 //       exists (an existing one is kept as it is), which gets product= (its
 //       bus-reported description) and location=; without, the port itself
 //       gets them. A call to Wine costs far more than a device: add many at
@@ -45,7 +45,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
                  " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
-                 " [hwid=ID]... [-- PORTNAME ...]"
+                 " [hwid=ID]... [path=TEXT]... [-- PORTNAME ...]"
                  " | devdb run PROGRAM [ARG...]"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
@@ -99,6 +99,8 @@ bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<Fak
                 location = value;
             } else if (key == "hwid") {
                 port.hardware_ids.push_back(value);
+            } else if (key == "path") {
+                port.location_paths.push_back(value);
             } else {
                 return false;
             }

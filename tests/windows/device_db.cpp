@@ -59,6 +59,19 @@ bool set_string_property(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY
     return set_property(set, device, key, DEVPROP_TYPE_STRING, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
 }
 
+bool set_string_list_property(HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key,
+                              const std::vector<std::string>& texts) {
+    if (texts.empty()) {
+        return true;
+    }
+    std::wstring list;
+    for (const std::string& text : texts) {
+        list += wide(text) + L'\0';
+    }
+    list += L'\0';
+    return set_property(set, device, key, DEVPROP_TYPE_STRING_LIST, list.data(), list.size() * sizeof(wchar_t));
+}
+
 bool set_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, const FakePort& port) {
     const RegistryKey key(SetupDiCreateDevRegKeyA(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr));
     if (!key) {
@@ -218,6 +231,7 @@ bool add_ports(const std::vector<FakePort>& ports) {
             !set_hardware_ids(set.get(), device, port.hardware_ids) ||
             !set_string_property(set.get(), device, DEVPKEY_Device_Parent, port.parent) ||
             !set_string_property(set.get(), device, DEVPKEY_Device_BusReportedDeviceDesc, port.bus_description) ||
+            !set_string_list_property(set.get(), device, DEVPKEY_Device_LocationPaths, port.location_paths) ||
             (port.hardware_key && !set_port_name(set.get(), device, port)) ||
             (port.parent_unreadable && !set_reading(*port.instance_id, DEVPKEY_Device_Parent, false))) {
             return false;

@@ -25,6 +25,7 @@ struct FakePort {
     std::optional<std::string> bus_description = std::nullopt;  // DEVPKEY_Device_BusReportedDeviceDesc
     std::optional<std::string> location = std::nullopt;         // SPDRP_LOCATION_INFORMATION
     std::vector<std::string> hardware_ids = {};                 // SPDRP_HARDWAREID; empty: none
+    std::vector<std::string> location_paths = {};               // DEVPKEY_Device_LocationPaths; empty: none
     // Its parent property may not be read (access denied), as Windows may
     // refuse for a device whose keys another user or a driver locked.
     bool parent_unreadable = false;

@@ -27,6 +27,20 @@ FakePort port(const char* port_name, const char* friendly_name, const char* inst
     return device;
 }
 
+// Location paths as Windows gives them: path({5, 2}) is port 2 of a hub on
+// root port 5, "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(5)#USB(2)"; the ACPI
+// form names the root port by the firmware's name.
+std::string path(std::initializer_list<int> ports) {
+    std::string text = "PCIROOT(0)#PCI(1400)#USBROOT(0)";
+    for (const int port : ports) {
+        text += "#USB(" + std::to_string(port) + ")";
+    }
+    return text;
+}
+std::string acpi_path(int root_port) {
+    return "ACPI(_SB_)#ACPI(PCI0)#ACPI(XHC_)#ACPI(RHUB)#ACPI(HS0" + std::to_string(root_port) + ")";
+}
+
 FakePort usb_device(const char* instance_id, const char* product, const char* location) {
     FakePort device{std::nullopt, std::nullopt, REG_SZ, false};
     device.setup_class = &comlookup::testing::usb_class();
@@ -41,10 +55,13 @@ std::vector<FakePort> devices() {
     FakePort pico = port("COM3", "USB Serial Device (COM3)", "USB\\VID_2E8A&PID_000A&MI_00\\6&1A2B3C4D&0&0000",
                          "USB\\VID_2E8A&PID_000A\\E6605838833C4A2E");
     pico.bus_description = "Board CDC";  // the interface's name, not the product's
+    pico.location_paths = {path({3}) + "#USBMI(0)", acpi_path(3) + "#USBMI(0)"};
     FakePort ch340_a = port("COM6", "USB-SERIAL CH340 (COM6)", "USB\\VID_1A86&PID_7523\\5&2C6B3C4&0&2");
     ch340_a.location = "Port_#0002.Hub_#0001";
+    ch340_a.location_paths = {path({5, 2})};
     FakePort ch340_b = port("COM7", "USB-SERIAL CH340 (COM7)", "USB\\VID_1A86&PID_7523\\5&2C6B3C4&0&5");
     ch340_b.location = "Port_#0005.Hub_#0001";
+    ch340_b.location_paths = {path({5, 5})};
     FakePort cp210x = port("COM8", "Silicon Labs CP210x USB to UART Bridge (COM8)", "USB\\VID_10C4&PID_EA60\\0001");
     cp210x.bus_description = "CP2102 USB to UART Bridge Controller";
     // A board like the Leonardo whose parent may not be read: its serial
@@ -55,13 +72,18 @@ std::vector<FakePort> devices() {
     locked.parent_unreadable = true;
     FakePort vendor = port("COM10", "Vendor Serial (COM10)", "VENDORBUS\\PORT\\0001");
     vendor.hardware_ids = {"VENDORBUS\\PORT", "USB\\VID_1234&PID_5678&REV_0100"};
+    FakePort leonardo = port("COM4", "USB Serial Device (COM4)", "USB\\VID_2341&PID_8036&MI_00\\7&1F2E3D4C&0&0000",
+                             "USB\\VID_2341&PID_8036\\5&3A1B2C3&0&4");
+    leonardo.location_paths = {path({4}) + "#USBMI(0)"};
+    // An FTDI channel has no path of its own: its USB device, the parent, has.
+    FakePort ftdi = usb_device("USB\\VID_0403&PID_6001\\A50285BI", "FT232R USB UART", "Port_#0001.Hub_#0002");
+    ftdi.location_paths = {path({1, 1})};
     return {
         usb_device("USB\\VID_2E8A&PID_000A\\E6605838833C4A2E", "Pico", "Port_#0003.Hub_#0001"),
         pico,
         usb_device("USB\\VID_2341&PID_8036\\5&3A1B2C3&0&4", "Arduino Leonardo", "Port_#0004.Hub_#0001"),
-        port("COM4", "USB Serial Device (COM4)", "USB\\VID_2341&PID_8036&MI_00\\7&1F2E3D4C&0&0000",
-             "USB\\VID_2341&PID_8036\\5&3A1B2C3&0&4"),
-        usb_device("USB\\VID_0403&PID_6001\\A50285BI", "FT232R USB UART", "Port_#0001.Hub_#0002"),
+        leonardo,
+        ftdi,
         port("COM5", "USB Serial Port (COM5)", "FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000",
              "USB\\VID_0403&PID_6001\\A50285BI"),
         ch340_a,
@@ -94,6 +116,14 @@ std::vector<Call> calls() {
         {"vid=2E8A location=Port_#0003.Hub_#0001", 3},
         {"vid=2341 product=\"Arduino Leonardo\"", -1},
         {"vid=2341 pid=8036 location=Port_#0004.Hub_#0001", -1},
+        {"vid=2341 pid=8036 path=" + path({4}), -1},
+        {"path=" + path({3}), -1},
+        {"vid=2E8A path=pciroot(0)#pci(1400)#usbroot(0)#usb(3)", 3},
+        {"vid=2E8A path=" + path({3}) + "#USBMI(0)", 3},
+        {"vid=2E8A path=" + acpi_path(3), 3},
+        {"vid=0403 path=" + path({1, 1}), 5},
+        {"vid=1A86 path=" + path({5, 5}), 7},
+        {"vid=1A86 path=" + path({5}), -1},
         {"vid=2341", -2},
         {"vid=2341 interface=0", -2},
         {"vid=0403 interface=0", 5},
@@ -142,17 +172,22 @@ int run_suggestions(const std::string& list, const std::string& usb, const std::
     const auto listing = comlookup::testing::run_process("\"" + list + "\" " + words, ".");
     int failures = 0;
     std::size_t suggested = 0;
+    // "  COM6      comlookup-usb ...", or a command too wide for that alone
+    // on the line after "  COM6".
+    std::string port_line;
     for (std::size_t start = 0, end; (end = listing.output.find("\r\n", start)) != std::string::npos; start = end + 2) {
         const std::string line = listing.output.substr(start, end - start);
-        const std::size_t command = line.find("  comlookup-usb ");
-        if (!line.starts_with("  COM") || command == std::string::npos) {
+        const std::string port = line.starts_with("comlookup-usb ") ? port_line : line;
+        const std::size_t command = line.find("comlookup-usb ");
+        port_line = line;
+        if (!port.starts_with("  COM") || command == std::string::npos) {
             continue;
         }
         ++suggested;
-        const auto result = comlookup::testing::run_process("\"" + usb + "\" " + line.substr(command + 16), ".");
+        const auto result = comlookup::testing::run_process("\"" + usb + "\" " + line.substr(command + 14), ".");
         ++checks;
-        failures += report(result.started && result.status == std::atoi(line.c_str() + 5) && result.output.empty(),
-                           "suggested for " + words + ": " + line.substr(2), result);
+        failures += report(result.started && result.status == std::atoi(port.c_str() + 5) && result.output.empty(),
+                           "suggested for " + words + ": " + port.substr(2, 6) + line.substr(command), result);
     }
     ++checks;
     std::string flat = listing.output;
