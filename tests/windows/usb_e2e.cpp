@@ -187,7 +187,8 @@ int run_suggestions(const std::string& list, const std::string& usb, const std::
         const auto result = comlookup::testing::run_process("\"" + usb + "\" " + line.substr(command + 14), ".");
         ++checks;
         failures += report(result.started && result.status == std::atoi(port.c_str() + 5) && result.output.empty(),
-                           "suggested for " + words + ": " + port.substr(2, 6) + line.substr(command), result);
+                           "suggested for " + words + ": " + port.substr(2, port.find(' ', 2) - 2) + ' ' + line.substr(command),
+                           result);
     }
     ++checks;
     std::string flat = listing.output;
