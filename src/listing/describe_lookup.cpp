@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
 
@@ -25,12 +26,12 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "Lists the present devices of the Ports class as comlookup sees them, in\n"
                                    "the order it reads them: for each, the exit status comlookup gives when\n"
                                    "that device alone matches, its port name, friendly name, instance ID and\n"
-                                   "USB identity (as the TERMs comlookup-usb takes), or why comlookup leaves\n"
-                                   "it out; then the COM ports of other setup classes and the Ports devices\n"
-                                   "Windows knows but that are not present now, which comlookup does not\n"
-                                   "read. With WORDs, says what \"comlookup WORD...\" does and why, marks the\n"
-                                   "devices the words name (*) or nearly name (~), and when they name\n"
-                                   "several, gives a command that picks out each.\n"
+                                   "USB or Bluetooth identity (as the TERMs comlookup-usb and comlookup-bt\n"
+                                   "take), or why comlookup leaves it out; then the COM ports of other setup\n"
+                                   "classes and the Ports devices Windows knows but that are not present now,\n"
+                                   "which comlookup does not read. With WORDs, says what \"comlookup WORD...\"\n"
+                                   "does and why, marks the devices the words name (*) or nearly name (~), and\n"
+                                   "when they name several, gives a command that picks out each.\n"
                                    "Names stand in double quotes; inside them \\\" is a quote, \\\\ a\n"
                                    "backslash and \\xNN a byte that is not shown as it is. Suggested commands\n"
                                    "are quoted as a command line needs.\n"
@@ -140,12 +141,50 @@ public:
         return port.description.empty() ? "-" : "description " + quote(port.description);
     }
 
+    // A Bluetooth port's remote device, as comlookup-bt takes it; or why no
+    // command picks the port out.
+    std::string bt_lines(const DeviceFacts& facts, std::size_t indent) const {
+        const BtIdentity& bt = facts.device.bt;
+        if (bt.address_error != 0) {
+            return paragraph("Bluetooth identity could not be read (" + error_text(bt.address_error) + ")", indent);
+        }
+        if (bt.incoming) {
+            return paragraph("incoming Bluetooth port: it waits for a device to call, and no command picks it out",
+                             indent);
+        }
+        if (!bt.address) {
+            return bt.bluetooth
+                       ? paragraph("Bluetooth port with no remote device's address: no command picks it out", indent)
+                       : "";
+        }
+        const auto quoted = [](std::string_view value) { return std::optional(command_line_argument(value, true)); };
+        std::vector<std::string> words;
+        for (const std::string& term : bt_term_words(terms_of(bt), quoted).value_or(std::vector<std::string>{})) {
+            words.push_back(show(term));
+        }
+        std::string lines = wrapped(words, indent);
+        if (bt.name_error != 0) {
+            lines += paragraph("the device's name could not be read (" + error_text(bt.name_error) + ")", indent);
+        } else if (!bt.name) {
+            lines += std::string(indent, ' ') + "no device name\n";
+        }
+        if (!facts.address_shared_with.empty()) {
+            std::string ports;
+            for (const std::string& other : facts.address_shared_with) {
+                ports += (ports.empty() ? "" : ", ") + show(other);
+            }
+            lines += paragraph("another serial service of the same device is on " + ports, indent);
+        }
+        return lines;
+    }
+
     // The instance ID tells apart devices whose names are the same, and the
     // USB identity, as comlookup-usb takes it, devices whose instance IDs
     // are made up.
     std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
         const SurveyedPort& port = facts.device;
         std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
+        lines += bt_lines(facts, indent);
         const std::vector<std::string> terms = identity_terms(terms_of(port.usb));
         if (port.usb.error != 0) {
             return lines + paragraph("USB identity could not be read (" + error_text(port.usb.error) + ")", indent);
@@ -322,7 +361,9 @@ std::string status_lines(const Listing& listing, const Writer& writer) {
 std::string suggestions(const Listing& listing, const Writer& writer) {
     std::string by_name;
     std::string by_identity;
+    std::string by_bluetooth;
     std::string none;
+    bool bluetooth_none = false;
     bool same_cores = true;
     bool same_names = true;
     bool percent = false;
@@ -335,11 +376,14 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
         same_names = same_names && name == first;
         if (suggestion.command.empty()) {
             none += (none.empty() ? "" : ", ") + port;
+            bluetooth_none = bluetooth_none || suggestion.bluetooth;
             continue;
         }
         percent = percent || suggestion.command.find('%') != std::string::npos;
         const std::string command = writer.show(suggestion.command);
-        std::string& lines = suggestion.command.starts_with("comlookup ") ? by_name : by_identity;
+        std::string& lines = suggestion.command.starts_with("comlookup ")      ? by_name
+                             : suggestion.command.starts_with("comlookup-bt ") ? by_bluetooth
+                                                                               : by_identity;
         const std::string prefix = "  " + padded(port, 8) + "  ";
         // A command too wide for its row stands alone, to be copied whole.
         lines +=
@@ -356,9 +400,18 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
                                                  : "comlookup-usb picks out the others by their USB identity:") +
                 by_identity;
     }
+    if (!by_bluetooth.empty()) {
+        text +=
+            '\n' +
+            writer.paragraph(by_name.empty() && by_identity.empty()
+                                 ? "No name tells these devices apart; comlookup-bt picks each out by its Bluetooth "
+                                   "device's name or address:"
+                                 : "comlookup-bt picks out the others by their Bluetooth device's name or address:") +
+            by_bluetooth;
+    }
     if (!none.empty()) {
         std::string why;
-        if (!by_name.empty() || !by_identity.empty()) {
+        if (!by_name.empty() || !by_identity.empty() || !by_bluetooth.empty()) {
             why = "Nothing picks out " + none + ".";
         } else if (same_names) {
             why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";
@@ -369,7 +422,9 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
         } else {
             why = "No query without its port number picks out " + none + ".";
         }
-        text += '\n' + writer.paragraph(why + " See \"Two identical adapters\" in the README.");
+        const std::string_view also = bluetooth_none ? " and \"Bluetooth serial ports\"" : "";
+        text +=
+            '\n' + writer.paragraph(why + " See \"Two identical adapters\"" + std::string(also) + " in the README.");
     }
     if (percent) {
         text += '\n' + writer.paragraph("In a batch file, write each % in these commands as %%.");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
 
@@ -50,7 +51,8 @@ bool is_help(std::string_view argument) {
 
 bool unreadable(const SurveyedPort& port) {
     return port.skip == SkipReason::friendly_name_unreadable || port.skip == SkipReason::device_key_unreadable ||
-           port.skip == SkipReason::port_name_unreadable || port.usb.error != 0;
+           port.skip == SkipReason::port_name_unreadable || port.usb.error != 0 || port.bt.address_error != 0 ||
+           port.bt.name_error != 0;
 }
 
 Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {
@@ -117,6 +119,36 @@ std::string usb_command(const std::vector<const SurveyedPort*>& listed, std::siz
             std::string command = "comlookup-usb";
             for (const std::string& term : identity_terms(terms)) {
                 command += ' ' + term;
+            }
+            return command;
+        }
+    }
+    return {};
+}
+
+// A comlookup-bt command that picks out listed[index] alone among the
+// listed devices: by its device's name where that is unique and pastes as
+// it stands, else by its address; empty when neither does.
+std::string bt_command(const std::vector<const SurveyedPort*>& listed, std::size_t index, const CodePage& code_page) {
+    const BtIdentity& identity = listed[index]->bt;
+    const auto picks_alone = [&](const BtTerms& terms) {
+        for (std::size_t other = 0; other < listed.size(); ++other) {
+            if (meets(listed[other]->bt, terms) != (other == index ? Fit::yes : Fit::no)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto pasted = [&](std::string_view value) { return pasted_argument(value, code_page, true); };
+    for (const BtTerms& terms : {BtTerms{std::nullopt, identity.name}, BtTerms{identity.address}}) {
+        if (!terms.address && !terms.name) {
+            continue;
+        }
+        const std::optional<std::vector<std::string>> words = bt_term_words(terms, pasted);
+        if (words && picks_alone(terms)) {
+            std::string command = "comlookup-bt";
+            for (const std::string& word : *words) {
+                command += ' ' + word;
             }
             return command;
         }
@@ -211,7 +243,10 @@ bool surveys_complete(const Surveys& surveys) {
     if (surveys.present.failure || surveys.other_classes.failure || surveys.known.failure) {
         return false;
     }
-    return std::none_of(surveys.present.devices.begin(), surveys.present.devices.end(), unreadable);
+    const std::vector<BtDevice>& nodes = surveys.bluetooth.devices;
+    return !surveys.bluetooth.failure &&
+           std::none_of(nodes.begin(), nodes.end(), [](const BtDevice& node) { return node.error != 0; }) &&
+           std::none_of(surveys.present.devices.begin(), surveys.present.devices.end(), unreadable);
 }
 
 std::string left_out_reason(const SurveyedPort& port) {
@@ -275,7 +310,10 @@ std::vector<std::string> identity_terms(const UsbTerms& identity) {
 
 Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page) {
     Listing listing;
-    const Survey& present = surveys.present;
+    Survey present = surveys.present;
+    for (SurveyedPort& port : present.devices) {
+        name_from(surveys.bluetooth, port.bt);
+    }
     QueryBuffer query;
     listing.state = read_query(argc, argv, query);
     listing.help = argc >= 2 && is_help(argv[1]);
@@ -290,7 +328,7 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
     if (wanted != nullptr) {
         listing.query = wanted;
     }
-    for (const Survey* survey : {&present, &surveys.other_classes, &surveys.known}) {
+    for (const Survey* survey : {&surveys.present, &surveys.other_classes, &surveys.known}) {
         if (survey->failure) {
             listing.failures.push_back(*survey->failure);
         }
@@ -329,16 +367,26 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             }
         }
     }
+    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+        const std::optional<std::uint64_t>& address = present.devices[i].bt.address;
+        for (std::size_t other = 0; other < present.devices.size() && address; ++other) {
+            if (other != i && present.devices[other].bt.address == address) {
+                listing.present[i].address_shared_with.push_back(present.devices[other].port_name);
+            }
+        }
+    }
 
     for (const SurveyedPort& port : surveys.other_classes.devices) {
-        const DeviceFacts& facts = listing.other_classes.emplace_back(facts_of(port, wanted));
+        DeviceFacts& facts = listing.other_classes.emplace_back(facts_of(port, wanted));
+        name_from(surveys.bluetooth, facts.device.bt);
         if (facts.matches && std::find(listing.match_classes.begin(), listing.match_classes.end(), port.class_name) ==
                                  listing.match_classes.end()) {
             listing.match_classes.push_back(port.class_name);
         }
     }
     for (const SurveyedPort& port : not_present(surveys.known, present)) {
-        const DeviceFacts& facts = listing.not_present.emplace_back(facts_of(port, wanted));
+        DeviceFacts& facts = listing.not_present.emplace_back(facts_of(port, wanted));
+        name_from(surveys.bluetooth, facts.device.bt);
         listing.absent_matches += facts.matches ? 1 : 0;
     }
 
@@ -347,9 +395,13 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             const auto place = static_cast<std::size_t>(
                 std::find(listed.begin(), listed.end(), &present.devices[match]) - listed.begin());
             const std::string name_query = distinguishing_query(ports, place);
-            listing.suggestions.push_back(
-                {present.devices[match].port_name,
-                 name_query.empty() ? usb_command(listed, place) : "comlookup " + command_line_argument(name_query)});
+            const SurveyedPort& device = present.devices[match];
+            std::string command =
+                name_query.empty() ? usb_command(listed, place) : "comlookup " + command_line_argument(name_query);
+            if (command.empty()) {
+                command = bt_command(listed, place, code_page);
+            }
+            listing.suggestions.push_back({device.port_name, command, device.bt.bluetooth});
         }
     }
     return listing;

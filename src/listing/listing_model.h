@@ -17,6 +17,7 @@ struct Surveys {
     Survey present = {};        // the ports setup class now, as comlookup reads it
     Survey other_classes = {};  // COM ports of the other setup classes
     Survey known = {};          // the ports setup class, present or not
+    BtDevices bluetooth = {};   // the Bluetooth class, which names the Bluetooth ports' devices
 };
 
 // How one device stands to the query.
@@ -28,13 +29,15 @@ struct DeviceFacts {
     Standing standing = Standing::unrelated;
     std::optional<std::int32_t> status;  // what comlookup gives when this device alone matches; none when left out
     bool matches = false;                // its friendly name begins with the query
-    std::vector<std::string> serial_shared_with;  // port names of the other present devices with its serial number
+    std::vector<std::string> serial_shared_with;   // port names of the other present devices with its serial number
+    std::vector<std::string> address_shared_with;  // the same Bluetooth device's other present ports: other services
 };
 
 // A command to paste that picks out one of the devices the query names.
 struct Suggestion {
     std::string port_name;
-    std::string command;  // "comlookup ..." or "comlookup-usb ...", as a command line holds it; empty: none
+    std::string command;     // "comlookup ...", "comlookup-usb ..." or "comlookup-bt ...", to paste; empty: none
+    bool bluetooth = false;  // the device is on a Bluetooth serial port
 };
 
 // Everything comlookup-list says, decided once: its writers only word it.
