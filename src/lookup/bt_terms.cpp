@@ -145,7 +145,8 @@ void name_from(const BtDevices& walk, BtIdentity& identity) {
         return;
     }
     if (walk.failure) {
-        identity.name_error = walk.failure->error;
+        // Even a failure that left no error code leaves the name unknown.
+        identity.name_error = walk.failure->error != 0 ? walk.failure->error : 0xFFFFFFFF;
         return;
     }
     std::uint32_t unread = 0;
