@@ -32,7 +32,6 @@ TEST(ReadBtRecords, TheAddressFromEitherRecordWhereTheyAgree) {
         {SPP + "LOCALMFG&000F\\7&2A0A1B9B&098D331FB1A2C_C00000000", {}, true, {}, false},
         {SPP + "LOCALMFG&000F\\7&2A0A1B9B&0&98D331FB1A2C_C00000000", "98D331FB1A2D_C00000000", true, 0x98D331FB1A2C,
          false},
-        {"BTHENUM\\DEV_98D331FB1A2C", {}, true, {}, false},
         {"USB\\VID_2E8A&PID_000A\\E660_5838833C4A2E", {}, false, {}, false},
     };
     for (const auto& c : cases) {
@@ -85,36 +84,30 @@ TEST(ReadBtCommand, TakesTermsAndRejectsWhatIsNotOne) {
 // A part that could not be read leaves a device unknown only for the terms
 // that need it, and only where no part that was read rules it out.
 TEST(BtMeets, EveryTermAgainstWhatCouldBeRead) {
-    BtIdentity hc05 = read_bt_records(SPP + "LOCALMFG&000F\\7&2A0A1B9B&0&98D331FB1A2C_C00000000", std::nullopt);
-    BtIdentity unnamed = hc05;
-    BtIdentity name_unread = hc05;
-    name_from({{{0x98D331FB1A2C, "HC-05"}}}, hc05);
-    name_from({{{0x98D331FB1A2C, std::nullopt, 5}}}, name_unread);
-    BtIdentity walk_failed = unnamed;
-    name_from({{}, WalkFailure{WalkFailure::Stage::enumeration_stopped, 8}}, walk_failed);
-    BtIdentity address_unread = unnamed;
-    address_unread.address_error = 5;
-    const BtIdentity incoming = read_bt_records(SPP + "LOCALMFG&0000\\7&2&0&000000000000_00000000", std::nullopt);
-    const BtTerms by_address{0x98D331FB1A2C};
-    const BtTerms by_name{std::nullopt, "HC-0"};
-    const BtTerms other_address_and_name{0x112233445566, "HC-0"};
+    const auto named = [](const BtDevices& walk, std::uint32_t address_error = 0) {
+        BtIdentity identity{true, 0x98D331FB1A2C};
+        identity.address_error = address_error;
+        name_from(walk, identity);
+        return identity;
+    };
     const struct {
         const char* name;
-        const BtIdentity& identity;
-        Fit address, name_term, both_terms;
+        BtIdentity identity;
+        Fit address, name_term, other_address_and_name;
     } cases[] = {
-        {"named", hc05, Fit::yes, Fit::yes, Fit::no},
-        {"no node", unnamed, Fit::yes, Fit::no, Fit::no},
-        {"name unreadable", name_unread, Fit::yes, Fit::unknown, Fit::no},
-        {"class walk failed", walk_failed, Fit::yes, Fit::unknown, Fit::no},
-        {"address unreadable", address_unread, Fit::unknown, Fit::unknown, Fit::unknown},
-        {"incoming", incoming, Fit::no, Fit::no, Fit::no},
+        {"named", named({{{0x98D331FB1A2C, "HC-05"}}}), Fit::yes, Fit::yes, Fit::no},
+        {"no node", named({}), Fit::yes, Fit::no, Fit::no},
+        {"name unreadable", named({{{0x98D331FB1A2C, std::nullopt, 5}}}), Fit::yes, Fit::unknown, Fit::no},
+        {"a node's ID unreadable", named({{{std::nullopt, std::nullopt, 5}}}), Fit::yes, Fit::unknown, Fit::no},
+        {"class walk failed", named({{}, WalkFailure{}}), Fit::yes, Fit::unknown, Fit::no},
+        {"address unreadable", named({}, 5), Fit::unknown, Fit::unknown, Fit::unknown},
+        {"incoming", BtIdentity{true, std::nullopt, true}, Fit::no, Fit::no, Fit::no},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.address, meets(c.identity, by_address));
-        EXPECT_EQ(c.name_term, meets(c.identity, by_name));
-        EXPECT_EQ(c.both_terms, meets(c.identity, other_address_and_name));
+        EXPECT_EQ(c.address, meets(c.identity, {0x98D331FB1A2C}));
+        EXPECT_EQ(c.name_term, meets(c.identity, {std::nullopt, "HC-0"}));
+        EXPECT_EQ(c.other_address_and_name, meets(c.identity, {0x112233445566, "HC-0"}));
     }
 }
 

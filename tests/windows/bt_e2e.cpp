@@ -5,14 +5,12 @@
 // comlookup-list suggests, which must give the port it was suggested for.
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "companion_e2e.h"
 #include "device_db.h"
-#include "process.h"
 
 namespace {
 
@@ -63,13 +61,7 @@ std::vector<FakePort> devices() {
     };
 }
 
-struct Call {
-    std::string arguments;  // after the program's name
-    std::int32_t expected;
-    bool bad_command_line = false;
-};
-
-std::vector<Call> calls() {
+std::vector<comlookup::testing::CompanionCall> calls() {
     return {
         {"address=98:D3:31:FB:1A:2C", 5},
         {"address=98d331fb1a2c", 5},
@@ -85,7 +77,6 @@ std::vector<Call> calls() {
         {"\"name=GPS\x07 Logger\"", 10},
         {"address=00:1B:C1:0E:55:A7", 10},
         {"address=00:1B:C1:0E:55:A8", -1},
-        {"address=11:22:33:44:55:66", -1},
         {"\"name=Standard Serial\"", -1},
         {"", -1, true},
         {"address", -1, true},
@@ -93,70 +84,9 @@ std::vector<Call> calls() {
         {"name=", -1, true},
         {"name=HC-05 name=HC-06", -1, true},
         {"address=98D331FB1A2", -1, true},
-        {"address=98:D3:31:FB:1A-2C", -1, true},
         {"address=00:00:00:00:00:00", -1, true},
         {"--wait ten name=HC-05", -1, true},
-        {"--wait 5", -1, true},
-        {"name=HC-05 --wait 5", -1, true},
     };
-}
-
-bool one_usage_line(const std::string& output) {
-    return output.starts_with("comlookup-bt: ") &&
-           output.ends_with(". Usage: comlookup-bt [--wait SECONDS] TERM...\r\n") &&
-           output.find('\n') == output.size() - 1;
-}
-
-int report(bool ok, const std::string& what, const comlookup::testing::ProcessResult& result) {
-    std::printf("%-4s %-58s -> %3ld, wrote %u bytes\n", ok ? "ok" : "FAIL", what.c_str(),
-                static_cast<long>(result.status), static_cast<unsigned>(result.output.size()));
-    if (!result.output.empty()) {
-        std::printf("       wrote: %s", result.output.c_str());
-    }
-    return ok ? 0 : 1;
-}
-
-// Runs the comlookup-bt commands comlookup-list suggests for `words`: each
-// must give the port it stands beside, and `expected` of them stand there.
-int run_suggestions(const std::string& list, const std::string& bt, const std::string& words, std::size_t expected,
-                    int& checks) {
-    const auto listing = comlookup::testing::run_process("\"" + list + "\" " + words, ".");
-    int failures = 0;
-    std::size_t suggested = 0;
-    for (std::size_t start = 0, end; (end = listing.output.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = listing.output.substr(start, end - start);
-        const std::size_t command = line.find("  comlookup-bt ");
-        if (!line.starts_with("  COM") || command == std::string::npos) {
-            continue;
-        }
-        ++suggested;
-        const auto result = comlookup::testing::run_process("\"" + bt + "\" " + line.substr(command + 15), ".");
-        ++checks;
-        failures += report(result.started && result.status == std::atoi(line.c_str() + 5) && result.output.empty(),
-                           "suggested: " + line.substr(2), result);
-    }
-    ++checks;
-    const bool all = suggested == expected;
-    std::printf("%-4s comlookup-list %s suggests %u comlookup-bt commands\n", all ? "ok" : "FAIL", words.c_str(),
-                static_cast<unsigned>(suggested));
-    if (!all) {
-        std::printf("%s", listing.output.c_str());
-    }
-    return failures + (all ? 0 : 1);
-}
-
-// A module paired while the wait runs: it answers once the port is there.
-int run_wait(const std::string& bt, int& checks) {
-    comlookup::testing::ChildProcess child =
-        comlookup::testing::start_process("\"" + bt + "\" --wait 30 name=HC-08", ".");
-    Sleep(1000);
-    const bool waiting = WaitForSingleObject(child.process.get(), 0) == WAIT_TIMEOUT;
-    const bool added = comlookup::testing::add_ports(
-        {node("201906180001", "HC-08"), spp("COM11", ENGLISH + " (COM11)", "LOCALMFG&000F", "201906180001")});
-    const auto result = comlookup::testing::finish_process(child);
-    ++checks;
-    return report(waiting && added && result.status == 11 && result.output.empty(),
-                  "--wait 30 name=HC-08 (paired after 1 s)", result);
 }
 
 }  // namespace
@@ -166,26 +96,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage, under Wine only: bt_e2e PATH-TO-comlookup-bt.exe PATH-TO-comlookup-list.exe\n");
         return 2;
     }
-    char bt[MAX_PATH];
-    char list[MAX_PATH];
-    GetFullPathNameA(argv[1], MAX_PATH, bt, nullptr);
-    GetFullPathNameA(argv[2], MAX_PATH, list, nullptr);
+    comlookup::testing::CompanionRun run("comlookup-bt", argv[1], argv[2]);
     if (!comlookup::testing::clear_ports() || !comlookup::testing::add_ports(devices())) {
         std::printf("FAIL cannot build the device database\n");
         return 1;
     }
-    int failures = 0;
-    int checks = 0;
-    for (const Call& call : calls()) {
-        const auto result = comlookup::testing::run_process("\"" + std::string(bt) + "\" " + call.arguments, ".");
-        const bool output_ok = call.bad_command_line ? one_usage_line(result.output) : result.output.empty();
-        ++checks;
-        failures += report(result.started && result.status == call.expected && output_ok,
-                           "comlookup-bt " + call.arguments, result);
-    }
-    failures += run_suggestions(list, bt, "\"" + ENGLISH + "\"", 2, checks);
-    failures += run_wait(bt, checks);
-    comlookup::testing::clear_ports();
-    std::printf("%d passed, %d failed\n", checks - failures, failures);
-    return failures == 0 ? 0 : 1;
+    run.calls(calls());
+    run.suggestions("\"" + ENGLISH + "\"", 2);
+    // A module paired while the wait runs: it answers once its port is there.
+    run.wait("--wait 30 name=HC-08",
+             {node("201906180001", "HC-08"), spp("COM11", ENGLISH + " (COM11)", "LOCALMFG&000F", "201906180001")}, 11,
+             "--wait 30 name=HC-08 (paired after 1 s)");
+    return run.finish();
 }

@@ -278,20 +278,10 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (command == "add-usb") {
+    if (command == "add-usb" || command == "add-bt") {
         std::vector<FakePort> devices;
-        if (!read_usb_devices(device_arguments(argc - 2, argv + 2), devices)) {
-            return usage();
-        }
-        if (!comlookup::testing::add_ports(devices)) {
-            std::fprintf(stderr, "devdb: cannot add the devices\n");
-            return 1;
-        }
-        return 0;
-    }
-    if (command == "add-bt") {
-        std::vector<FakePort> devices;
-        if (!read_bt_devices(device_arguments(argc - 2, argv + 2), devices)) {
+        const std::vector<std::string> arguments = device_arguments(argc - 2, argv + 2);
+        if (!(command == "add-usb" ? read_usb_devices(arguments, devices) : read_bt_devices(arguments, devices))) {
             return usage();
         }
         if (!comlookup::testing::add_ports(devices)) {
