@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "lookup/bt_terms.h"
 #include "lookup/run_lookup.h"
 #include "test_support.h"
 
@@ -353,6 +355,48 @@ TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
     EXPECT_EQ("No query without the port number tells these devices apart: their friendly", lines.at(lines.size() - 4));
     EXPECT_EQ("No device of the Ports class is present. Is the device plugged in, and is its",
               lines_of(listing(Survey{}, Args({}))).at(0));
+}
+
+// Each Bluetooth port's device as comlookup-bt's TERMs, and a command for
+// each port that one picks out alone: by name where that is unique and
+// pastes as it stands, else by address.
+TEST(DescribeLookup, BluetoothPortsAndTheCommandsThatPickThemOut) {
+    const std::string spp = "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&000F\\7&2A&0&";
+    const auto port = [&](const char* port_name, const std::string& tail) {
+        SurveyedPort device{port_name, std::string("BT Link (") + port_name + ")", SkipReason::none, 0, spp + tail};
+        device.bt = read_bt_records(device.instance_id, std::nullopt);
+        return device;
+    };
+    Surveys surveys{{{port("COM5", "98D331FB1A2C_C00000000"), port("COM6", "000000000000_00000000"),
+                      port("COM8", "240AC4123456_C00000000"), port("COM9", "240AC4123456_C00000001"),
+                      port("COM10", "001BC10E55A7_C00000000"), port("COM11", "98D331FB1A2D_C00000000")}}};
+    surveys.bluetooth.devices = {{0x98D331FB1A2C, "HC-05"},
+                                 {0x240AC4123456, "ESP32"},
+                                 {0x001BC10E55A7, "GPS\x07 Logger"},
+                                 {0x98D331FB1A2D, "HC-05 Pro"}};
+    const std::vector<std::string> lines = lines_of(listing(surveys, Args({"BT"})));
+    const std::vector<std::string> expected = {
+        "                    address=98:D3:31:FB:1A:2C name=\"HC-05\"",
+        "                    incoming Bluetooth port: it waits for a device to call, and",
+        "                    address=24:0A:C4:12:34:56 name=\"ESP32\"",
+        "                    another serial service of the same device is on COM9",
+        "                    address=00:1B:C1:0E:55:A7 name=\"GPS\\x07 Logger\"",
+        "No name tells these devices apart; comlookup-bt picks each out by its Bluetooth",
+        "  COM5      comlookup-bt address=98:D3:31:FB:1A:2C",
+        "  COM10     comlookup-bt address=00:1B:C1:0E:55:A7",
+        "  COM11     comlookup-bt name=\"HC-05 Pro\"",
+        "Nothing picks out COM6, COM8, COM9. See \"Two identical adapters\" and \"Bluetooth",
+    };
+    auto at = lines.begin();
+    for (const std::string& line : expected) {
+        at = std::find(at, lines.end(), line);
+        EXPECT_NE(lines.end(), at) << line;
+    }
+    const std::string json = describe_lookup_json(surveys, 1, Args({}).argv.data(), testing::latin1_code_page());
+    EXPECT_NE(std::string::npos,
+              json.find("\"bluetooth_address\": \"98:D3:31:FB:1A:2C\",\n      \"bluetooth_name\": \"HC-05\",\n"
+                        "      \"incoming\": false"));
+    EXPECT_NE(std::string::npos, json.find("\"bluetooth_name\": null,\n      \"incoming\": true"));
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ std::int32_t list(int argc, const char* const* argv) {
     DWORD mode = 0;
     const bool console = GetConsoleMode(out, &mode) != 0;
     const comlookup::Surveys surveys{comlookup::survey_ports_in_detail(), comlookup::survey_other_classes(),
-                                     comlookup::survey_known_ports()};
+                                     comlookup::survey_known_ports(), comlookup::survey_bt_devices()};
     const comlookup::ListingStyle style{ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file};
     // The JSON document is ASCII, so it too goes out the same way.
     const bool json = argc >= 2 && std::string_view(argv[1]) == "--json";

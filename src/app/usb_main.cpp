@@ -24,10 +24,7 @@ std::int32_t find(int argc, const char* const* argv) {
         comlookup::write_usage_error("comlookup-usb", command.error, "comlookup-usb [--wait SECONDS] TERM...");
         return comlookup::EXIT_NOT_FOUND;
     }
-    if (!command.wait_seconds) {
-        return look(&command.terms);
-    }
-    return comlookup::wait_for_port(*command.wait_seconds, look, &command.terms);
+    return comlookup::look_or_wait(command.wait_seconds, look, &command.terms);
 }
 
 }  // namespace

@@ -41,4 +41,8 @@ std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context
     }
 }
 
+std::int32_t look_or_wait(std::optional<std::uint32_t> seconds, Look look, const void* context) {
+    return seconds ? wait_for_port(*seconds, look, context) : look(context);
+}
+
 }  // namespace comlookup

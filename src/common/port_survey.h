@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bt_identity.h"
 #include "common/port_entry.h"
 #include "common/usb_identity.h"
 
@@ -38,6 +39,7 @@ struct SurveyedPort {
     std::string description = {};  // when there is no friendly name: what Device Manager shows instead
     std::string class_name = {};   // outside the ports setup class only
     UsbIdentity usb = {};          // as much as the walk was asked to read
+    BtIdentity bt = {};            // likewise; named only by a walk of the Bluetooth class
 
     bool operator==(const SurveyedPort&) const = default;
 };
@@ -78,6 +80,22 @@ Survey survey_known_ports();
 // For comlookup-list: the present devices of every other setup class whose
 // device key holds a "PortName" beginning with "COM".
 Survey survey_other_classes();
+
+// The nodes of the Bluetooth setup class, one for each remote device that
+// Windows knows: where a Bluetooth port's device name is kept.
+struct BtDevices {
+    std::vector<BtDevice> devices;
+    std::optional<WalkFailure> failure = std::nullopt;
+};
+
+// For comlookup-bt and comlookup-list: the present nodes of the Bluetooth
+// setup class that name a remote device, with their names.
+BtDevices survey_bt_devices();
+
+// For comlookup-bt: comlookup's walk, reading beside each device it lists as
+// much of its Bluetooth identity as `terms` need, its name only for a name=
+// term.
+Survey survey_bt_ports(const BtTerms& terms);
 
 // For comlookup-usb: comlookup's walk, reading beside each device it lists
 // as much of its USB identity as `terms` need.

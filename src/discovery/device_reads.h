@@ -34,13 +34,13 @@ bool out_of_memory(DWORD error);
 std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error);
 
 // What a walk of the ports class reads of each device beyond comlookup's own
-// reads, for the identity `terms` ask about (null: all of it); null for
-// comlookup, which reads nothing more.
-using ExtraReads = void (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms);
+// reads, for what `context` asks about (the terms of a companion; null: all
+// of it); null for comlookup, which reads nothing more.
+using ExtraReads = void (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context);
 
 // The devices of the ports setup class that SetupDiGetClassDevsA gives for
 // `flags`, read as comlookup reads them.
-Survey walk_ports(DWORD flags, ExtraReads read_more, const UsbTerms* terms = nullptr);
+Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context = nullptr);
 
 // As much of the USB identity of the device with `instance_id` as `terms`
 // need to be weighed (null: all of it, for the listing). Reads nothing more
@@ -51,5 +51,12 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
 
 // The device's instance ID and, from it, its USB identity as above.
 void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms);
+
+// As much of the Bluetooth identity of the device with `instance_id` as
+// `terms` need to be weighed (null: all of it but the name, for the
+// listing), named from `devices` where given. Reads the hardware key only
+// for a device the instance ID leaves in the running.
+BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id, const BtTerms* terms,
+                            const BtDevices* devices);
 
 }  // namespace comlookup

@@ -78,7 +78,7 @@ bool out_of_memory(DWORD error) {
            error == ERROR_COMMITMENT_LIMIT;
 }
 
-Survey walk_ports(DWORD flags, ExtraReads read_more, const UsbTerms* terms) {
+Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context) {
     Survey survey;
     const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags));
     if (!set) {
@@ -101,12 +101,14 @@ Survey walk_ports(DWORD flags, ExtraReads read_more, const UsbTerms* terms) {
         port.skip = read.skip;
         port.error = read.error;
         if (read_more != nullptr) {
-            read_more(set.get(), device, port, terms);
+            read_more(set.get(), device, port, context);
         }
         // Skipping a name that memory ran out for could turn -2 into a port.
-        if (const DWORD error = out_of_memory(read.error) ? read.error : port.usb.error;
-            out_of_memory(error) && !survey.failure) {
-            survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
+        for (const DWORD error :
+             {read.error, DWORD{port.usb.error}, DWORD{port.bt.address_error}, DWORD{port.bt.name_error}}) {
+            if (out_of_memory(error) && !survey.failure) {
+                survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
+            }
         }
         survey.devices.push_back(std::move(port));
     }

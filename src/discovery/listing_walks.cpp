@@ -41,10 +41,11 @@ std::string class_name(const GUID& setup_class) {
 }
 
 // Device Manager shows a device's description where it has no friendly
-// name, and its instance ID and USB identity tell apart devices whose names
-// are the same.
-void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms) {
-    read_usb_port(set, device, port, terms);
+// name, and its instance ID and USB or Bluetooth identity tell apart devices
+// whose names are the same. The listing names Bluetooth ports itself.
+void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void*) {
+    read_usb_port(set, device, port, nullptr);
+    port.bt = read_bt_identity(set, device, port.instance_id, nullptr, nullptr);
     if (port.friendly_name.empty()) {
         port.description = description(set, device);
     }

@@ -160,16 +160,6 @@ bool in_the_running(const UsbIdentity& known, UsbTerms terms, bool location_know
 
 }  // namespace
 
-std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error) {
-    std::array<char, 200> buffer{};  // MAX_DEVICE_ID_LEN
-    error = ERROR_SUCCESS;
-    if (!SetupDiGetDeviceInstanceIdA(set, &device, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr)) {
-        error = GetLastError();
-        return {};
-    }
-    return std::string(buffer.data());
-}
-
 UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
                               const UsbTerms* terms) {
     const InstanceIdReading own = read_instance_id(instance_id);
@@ -291,10 +281,10 @@ void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
 Survey survey_usb_ports(const UsbTerms& terms) {
     return walk_ports(
         DIGCF_PRESENT,
-        [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* wanted) {
+        [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* wanted) {
             // Only a device comlookup lists can be the answer.
             if (port.skip == SkipReason::none) {
-                read_usb_port(set, device, port, wanted);
+                read_usb_port(set, device, port, static_cast<const UsbTerms*>(wanted));
             }
         },
         &terms);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
 
@@ -26,12 +27,12 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "Lists the present devices of the Ports class as comlookup sees them, in\n"
                                    "the order it reads them: for each, the exit status comlookup gives when\n"
                                    "that device alone matches, its port name, friendly name, instance ID and\n"
-                                   "USB identity (as the TERMs comlookup-usb takes), or why comlookup leaves\n"
-                                   "it out; then the COM ports of other setup classes and the Ports devices\n"
-                                   "Windows knows but that are not present now, which comlookup does not\n"
-                                   "read. With WORDs, says what \"comlookup WORD...\" does and why, marks the\n"
-                                   "devices the words name (*) or nearly name (~), and when they name\n"
-                                   "several, gives a command that picks out each.\n"
+                                   "USB or Bluetooth identity (as the TERMs comlookup-usb and comlookup-bt\n"
+                                   "take), or why comlookup leaves it out; then the COM ports of other setup\n"
+                                   "classes and the Ports devices Windows knows but that are not present now,\n"
+                                   "which comlookup does not read. With WORDs, says what \"comlookup WORD...\"\n"
+                                   "does and why, marks the devices the words name (*) or nearly name (~), and\n"
+                                   "when they name several, gives a command that picks out each.\n"
                                    "Names stand in double quotes; inside them \\\" is a quote, \\\\ a\n"
                                    "backslash and \\xNN a byte that is not shown as it is. Suggested commands\n"
                                    "are quoted as a command line needs.\n"
@@ -161,12 +162,50 @@ public:
         return port.description.empty() ? "-" : "description " + quote(port.description);
     }
 
+    // A Bluetooth port's remote device, as comlookup-bt takes it; or why no
+    // command picks the port out.
+    std::string bt_lines(const DeviceFacts& facts, std::size_t indent) const {
+        const BtIdentity& bt = facts.device.bt;
+        if (bt.address_error != 0) {
+            return paragraph("Bluetooth identity could not be read (" + error_text(bt.address_error) + ")", indent);
+        }
+        if (bt.incoming) {
+            return paragraph("incoming Bluetooth port: it waits for a device to call, and no command picks it out",
+                             indent);
+        }
+        if (!bt.address) {
+            return bt.bluetooth
+                       ? paragraph("Bluetooth port with no remote device's address: no command picks it out", indent)
+                       : "";
+        }
+        const auto quoted = [](std::string_view value) { return std::optional(command_line_argument(value, true)); };
+        std::vector<std::string> words;
+        for (const std::string& term : bt_term_words(terms_of(bt), quoted).value_or(std::vector<std::string>{})) {
+            words.push_back(show(term));
+        }
+        std::string lines = wrapped(words, indent);
+        if (bt.name_error != 0) {
+            lines += paragraph("the device's name could not be read (" + error_text(bt.name_error) + ")", indent);
+        } else if (!bt.name) {
+            lines += std::string(indent, ' ') + "no device name\n";
+        }
+        if (!facts.address_shared_with.empty()) {
+            std::string ports;
+            for (const std::string& other : facts.address_shared_with) {
+                ports += (ports.empty() ? "" : ", ") + show(other);
+            }
+            lines += paragraph("another serial service of the same device is on " + ports, indent);
+        }
+        return lines;
+    }
+
     // The instance ID tells apart devices whose names are the same, and the
     // USB identity, as comlookup-usb takes it, devices whose instance IDs
     // are made up.
     std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
         const SurveyedPort& port = facts.device;
         std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
+        lines += bt_lines(facts, indent);
         const UsbIdentity& usb = port.usb;
         if (usb.unreadable == USB_ALL) {
             return lines + paragraph("USB identity could not be read (" + error_text(usb.error) + ")", indent);
@@ -366,7 +405,9 @@ std::string status_lines(const Listing& listing, const Writer& writer) {
 std::string suggestions(const Listing& listing, const Writer& writer) {
     std::string by_name;
     std::string by_identity;
+    std::string by_bluetooth;
     std::string none;
+    bool bluetooth_none = false;
     std::string unsafe;
     std::string doubtful;
     std::vector<std::string> unsure;
@@ -375,6 +416,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
         const std::string port = writer.show(suggestion.port_name);
         if (suggestion.kind == SuggestionKind::none) {
             add(suggestion.unpasteable ? unsafe : !suggestion.unsure_of.empty() ? doubtful : none, port);
+            bluetooth_none = bluetooth_none || suggestion.bluetooth;
             for (const std::string& other : suggestion.unsure_of) {
                 if (std::find(unsure.begin(), unsure.end(), other) == unsure.end()) {
                     unsure.push_back(other);
@@ -383,7 +425,9 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
             continue;
         }
         const std::string command = writer.show(suggestion.command);
-        std::string& lines = suggestion.kind == SuggestionKind::name ? by_name : by_identity;
+        std::string& lines = suggestion.kind == SuggestionKind::name        ? by_name
+                             : suggestion.kind == SuggestionKind::bluetooth ? by_bluetooth
+                                                                            : by_identity;
         const std::string prefix = "  " + padded(port, 8) + "  ";
         // A command too wide for its row stands alone, to be copied whole.
         lines += writer.width(prefix + command) <= WIDTH ? prefix + command + '\n'
@@ -395,17 +439,29 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
     }
     if (!by_identity.empty()) {
         text += '\n' +
-                writer.paragraph(by_name.empty() ? "No name tells these devices apart; comlookup-usb picks each out by "
-                                                   "its USB identity:"
-                                                 : "comlookup-usb picks out the others by their USB identity:") +
+                writer.paragraph(!by_name.empty() ? "comlookup-usb picks out the others by their USB identity:"
+                                 : by_bluetooth.empty()
+                                     ? "No name tells these devices apart; comlookup-usb picks each out by its USB "
+                                       "identity:"
+                                     : "No name tells these devices apart; comlookup-usb picks out these by their USB "
+                                       "identity:") +
                 by_identity;
+    }
+    if (!by_bluetooth.empty()) {
+        text +=
+            '\n' +
+            writer.paragraph(by_name.empty() && by_identity.empty()
+                                 ? "No name tells these devices apart; comlookup-bt picks each out by its Bluetooth "
+                                   "device's name or address:"
+                                 : "comlookup-bt picks out the others by their Bluetooth device's name or address:") +
+            by_bluetooth;
     }
     if (!doubtful.empty()) {
         std::string others;
         for (const std::string& other : unsure) {
             add(others, writer.show(other));
         }
-        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: the USB identity of " + others +
+        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: " + others +
                                         " could not be read in full, and the command that would pick it out might "
                                         "fit that device too.");
     }
@@ -417,7 +473,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
     }
     if (!none.empty()) {
         std::string why;
-        if (!by_name.empty() || !by_identity.empty() || !doubtful.empty() || !unsafe.empty()) {
+        if (!by_name.empty() || !by_identity.empty() || !by_bluetooth.empty() || !doubtful.empty() || !unsafe.empty()) {
             why = "Nothing picks out " + none + ".";
         } else if (listing.names_alike == NamesAlike::same) {
             why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";
@@ -428,7 +484,9 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
         } else {
             why = "No query without its port number picks out " + none + ".";
         }
-        text += '\n' + writer.paragraph(why + " See \"Two identical adapters\" in the README.");
+        const std::string_view also = bluetooth_none ? " and \"Bluetooth serial ports\"" : "";
+        text +=
+            '\n' + writer.paragraph(why + " See \"Two identical adapters\"" + std::string(also) + " in the README.");
     }
     if (listing.percent_in_commands) {
         text += '\n' + writer.paragraph("In a batch file, write each % in these commands as %%.");

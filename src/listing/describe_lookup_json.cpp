@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "listing/describe_lookup.h"
+#include "lookup/bt_terms.h"
 
 namespace comlookup {
 namespace {
@@ -48,6 +49,9 @@ public:
             {"product", text_or_null(usb.product)},
             {"location", text_or_null(usb.location)},
             {"path", usb.paths.empty() ? "null" : text(usb.paths.front())},
+            {"bluetooth_address", port.bt.address ? '"' + address_text(*port.bt.address) + '"' : "null"},
+            {"bluetooth_name", text_or_null(port.bt.name)},
+            {"incoming", port.bt.bluetooth ? (port.bt.incoming ? "true" : "false") : "null"},
         };
         if (with_class) {
             fields.emplace_back("class", text(port.class_name));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
 
@@ -50,7 +51,8 @@ bool is_help(std::string_view argument) {
 
 bool unreadable(const SurveyedPort& port) {
     return port.skip == SkipReason::friendly_name_unreadable || port.skip == SkipReason::device_key_unreadable ||
-           port.skip == SkipReason::port_name_unreadable || port.usb.error != 0;
+           port.skip == SkipReason::port_name_unreadable || port.usb.error != 0 || port.bt.address_error != 0 ||
+           port.bt.name_error != 0;
 }
 
 Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {
@@ -80,25 +82,62 @@ DeviceFacts facts_of(const SurveyedPort& port, const char* query) {
     return facts;
 }
 
-// The command that picks out listed[index] alone among the listed devices
-// by its USB identity: by serial number where that is unique, else by its
-// location path, with the interface where the device has several ports; none when
-// no such command does, or when one might also fit a device that could not
-// be read in full, whose port names go into `unsure_of`.
-Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
-                          const CodePage& code_page) {
+// The first of `choices` that picks out listed[index] alone among the
+// listed devices, as `program` and the TERMs `words` gives; none when none
+// does, saying why where it is not plain: a command that might also fit a
+// device that could not be read in full (its port names go into
+// `unsure_of`), or one that cannot be pasted safely.
+template <typename Terms, typename FitOf, typename Words>
+Suggestion first_alone(const std::vector<const SurveyedPort*>& listed, std::size_t index,
+                       const std::vector<Terms>& choices, FitOf fit, Words words, SuggestionKind kind,
+                       std::string_view program) {
     Suggestion suggestion{listed[index]->port_name};
-    const UsbIdentity& identity = listed[index]->usb;
-    if (!identity.vid || !identity.pid) {
+    for (const Terms& terms : choices) {
+        bool alone = fit(*listed[index], terms) == Fit::yes;
+        std::vector<std::string> unsure;
+        for (std::size_t other = 0; other < listed.size() && alone; ++other) {
+            const Fit fits_other = other == index ? Fit::no : fit(*listed[other], terms);
+            alone = fits_other != Fit::yes;
+            if (fits_other == Fit::unknown) {
+                unsure.push_back(listed[other]->port_name);
+            }
+        }
+        const std::optional<std::vector<std::string>> pasted = words(terms);
+        if (!alone) {
+            continue;
+        }
+        if (!pasted) {
+            suggestion.unpasteable = true;
+            continue;
+        }
+        if (!unsure.empty()) {
+            suggestion.unsure_of = unsure;
+            continue;
+        }
+        suggestion.kind = kind;
+        suggestion.command = program;
+        for (const std::string& word : *pasted) {
+            suggestion.command += ' ' + word;
+        }
+        suggestion.unsure_of.clear();
+        suggestion.unpasteable = false;
         return suggestion;
     }
+    return suggestion;
+}
+
+// By USB identity: by serial number where that is unique, else by location
+// path, with the interface where the device has several ports.
+Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
+                          const CodePage& code_page) {
+    const UsbIdentity& identity = listed[index]->usb;
     // Never by "Location information": its hub number follows the order
     // the hubs were found in, and may pass to another hub after a restart.
     const std::optional<std::string> path =
         identity.paths.empty() ? std::nullopt : std::optional<std::string>(identity.paths.front());
     std::vector<UsbTerms> choices;
     for (const std::optional<std::string>* part : {&identity.serial, &path}) {
-        if (!*part || (*part)->empty()) {
+        if (!identity.vid || !identity.pid || !*part || (*part)->empty()) {
             continue;
         }
         UsbTerms terms;
@@ -111,38 +150,26 @@ Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::s
             choices.push_back(terms);
         }
     }
-    for (const UsbTerms& terms : choices) {
-        bool alone = fits(identity, terms) == Fit::yes;
-        std::vector<std::string> unsure;
-        for (std::size_t other = 0; other < listed.size() && alone; ++other) {
-            const Fit fit = other == index ? Fit::no : fits(listed[other]->usb, terms);
-            alone = fit != Fit::yes;
-            if (fit == Fit::unknown) {
-                unsure.push_back(listed[other]->port_name);
-            }
-        }
-        const auto words = identity_terms(terms, code_page, true);
-        if (!alone) {
-            continue;
-        }
-        if (!words) {
-            suggestion.unpasteable = true;
-            continue;
-        }
-        if (!unsure.empty()) {
-            suggestion.unsure_of = unsure;
-            continue;
-        }
-        suggestion.kind = SuggestionKind::usb;
-        suggestion.command = "comlookup-usb";
-        for (const std::string& word : *words) {
-            suggestion.command += ' ' + word;
-        }
-        suggestion.unsure_of.clear();
-        suggestion.unpasteable = false;
-        return suggestion;
+    return first_alone(
+        listed, index, choices, [](const SurveyedPort& port, const UsbTerms& terms) { return fits(port.usb, terms); },
+        [&](const UsbTerms& terms) { return identity_terms(terms, code_page, true); }, SuggestionKind::usb,
+        "comlookup-usb");
+}
+
+// By the Bluetooth device's name where that is unique, else by its address.
+Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index, const CodePage& code_page) {
+    const BtIdentity& identity = listed[index]->bt;
+    std::vector<BtTerms> choices;
+    if (identity.name) {
+        choices.push_back({std::nullopt, identity.name});
     }
-    return suggestion;
+    if (identity.address) {
+        choices.push_back({identity.address});
+    }
+    const auto pasted = [&](std::string_view value) { return pasted_argument(value, code_page, true); };
+    return first_alone(
+        listed, index, choices, [](const SurveyedPort& port, const BtTerms& terms) { return meets(port.bt, terms); },
+        [&](const BtTerms& terms) { return bt_term_words(terms, pasted); }, SuggestionKind::bluetooth, "comlookup-bt");
 }
 
 }  // namespace
@@ -232,7 +259,10 @@ bool surveys_complete(const Surveys& surveys) {
     if (surveys.present.failure || surveys.other_classes.failure || surveys.known.failure) {
         return false;
     }
-    return std::none_of(surveys.present.devices.begin(), surveys.present.devices.end(), unreadable);
+    const std::vector<BtDevice>& nodes = surveys.bluetooth.devices;
+    return !surveys.bluetooth.failure &&
+           std::none_of(nodes.begin(), nodes.end(), [](const BtDevice& node) { return node.error != 0; }) &&
+           std::none_of(surveys.present.devices.begin(), surveys.present.devices.end(), unreadable);
 }
 
 std::string left_out_reason(const SurveyedPort& port) {
@@ -305,7 +335,10 @@ std::optional<std::vector<std::string>> identity_terms(const UsbTerms& identity,
 
 Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page) {
     Listing listing;
-    const Survey& present = surveys.present;
+    Survey present = surveys.present;
+    for (SurveyedPort& port : present.devices) {
+        name_from(surveys.bluetooth, port.bt);
+    }
     QueryBuffer query;
     listing.state = read_query(argc, argv, query);
     listing.help = argc >= 2 && is_help(argv[1]);
@@ -320,7 +353,7 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
     if (wanted != nullptr) {
         listing.query = wanted;
     }
-    for (const Survey* survey : {&present, &surveys.other_classes, &surveys.known}) {
+    for (const Survey* survey : {&surveys.present, &surveys.other_classes, &surveys.known}) {
         if (survey->failure) {
             listing.failures.push_back(*survey->failure);
         }
@@ -359,16 +392,26 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             }
         }
     }
+    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+        const std::optional<std::uint64_t>& address = present.devices[i].bt.address;
+        for (std::size_t other = 0; other < present.devices.size() && address; ++other) {
+            if (other != i && present.devices[other].bt.address == address) {
+                listing.present[i].address_shared_with.push_back(present.devices[other].port_name);
+            }
+        }
+    }
 
     for (const SurveyedPort& port : surveys.other_classes.devices) {
-        const DeviceFacts& facts = listing.other_classes.emplace_back(facts_of(port, wanted));
+        DeviceFacts& facts = listing.other_classes.emplace_back(facts_of(port, wanted));
+        name_from(surveys.bluetooth, facts.device.bt);
         if (facts.matches && std::find(listing.match_classes.begin(), listing.match_classes.end(), port.class_name) ==
                                  listing.match_classes.end()) {
             listing.match_classes.push_back(port.class_name);
         }
     }
     for (const SurveyedPort& port : not_present(surveys.known, present)) {
-        const DeviceFacts& facts = listing.not_present.emplace_back(facts_of(port, wanted));
+        DeviceFacts& facts = listing.not_present.emplace_back(facts_of(port, wanted));
+        name_from(surveys.bluetooth, facts.device.bt);
         listing.absent_matches += facts.matches ? 1 : 0;
     }
 
@@ -383,13 +426,17 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             const auto place = static_cast<std::size_t>(
                 std::find(listed.begin(), listed.end(), &present.devices[match]) - listed.begin());
             const std::string name_query = distinguishing_query(ports, place);
+            const SurveyedPort& device = present.devices[match];
             const std::optional<std::string> pasted =
                 name_query.empty() ? std::nullopt : pasted_argument(name_query, code_page);
-            Suggestion suggestion =
-                pasted ? Suggestion{present.devices[match].port_name, SuggestionKind::name, "comlookup " + *pasted}
-                       : usb_suggestion(listed, place, code_page);
+            Suggestion suggestion = pasted ? Suggestion{device.port_name, SuggestionKind::name, "comlookup " + *pasted}
+                                           : usb_suggestion(listed, place, code_page);
+            if (suggestion.kind == SuggestionKind::none && device.bt.bluetooth) {
+                suggestion = bt_suggestion(listed, place, code_page);
+            }
             suggestion.unpasteable =
                 suggestion.unpasteable || (suggestion.kind == SuggestionKind::none && !name_query.empty() && !pasted);
+            suggestion.bluetooth = device.bt.bluetooth;
             listing.percent_in_commands =
                 listing.percent_in_commands || suggestion.command.find('%') != std::string::npos;
             listing.suggestions.push_back(std::move(suggestion));

@@ -17,6 +17,7 @@ struct Surveys {
     Survey present = {};        // the ports setup class now, as comlookup reads it
     Survey other_classes = {};  // COM ports of the other setup classes
     Survey known = {};          // the ports setup class, present or not
+    BtDevices bluetooth = {};   // the Bluetooth class, which names the Bluetooth ports' devices
 };
 
 // How one device stands to the query.
@@ -28,14 +29,16 @@ struct DeviceFacts {
     Standing standing = Standing::unrelated;
     std::optional<std::int32_t> status;  // what comlookup gives when this device alone matches; none when left out
     bool matches = false;                // its friendly name begins with the query
-    std::vector<std::string> serial_shared_with;  // port names of the other present devices with its serial number
+    std::vector<std::string> serial_shared_with;   // port names of the other present devices with its serial number
+    std::vector<std::string> address_shared_with;  // the same Bluetooth device's other present ports: other services
 };
 
 // What picks out a device the query names.
 enum class SuggestionKind {
-    none,  // nothing does
-    name,  // a longer beginning of its name: "comlookup ..."
-    usb,   // its USB identity: "comlookup-usb ..."
+    none,       // nothing does
+    name,       // a longer beginning of its name: "comlookup ..."
+    usb,        // its USB identity: "comlookup-usb ..."
+    bluetooth,  // its Bluetooth device's name or address: "comlookup-bt ..."
 };
 
 // A command to paste that picks out one of the devices the query names.
@@ -49,6 +52,7 @@ struct Suggestion {
     // A command would pick it out, but holds a quote or a character the
     // listing shows escaped, which cmd.exe would not pass on as it stands.
     bool unpasteable = false;
+    bool bluetooth = false;  // the device is on a Bluetooth serial port
 };
 
 // How the friendly names of the devices the query names compare.

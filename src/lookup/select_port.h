@@ -5,6 +5,7 @@
 
 #include "common/fit.h"
 #include "common/port_entry.h"
+#include "common/port_survey.h"
 
 namespace comlookup {
 
@@ -49,6 +50,19 @@ std::int32_t select_fitting(const Entries& entries, FitOf fit) {
         }
     }
     return select_one(entries, [&](const auto& entry) { return fit(entry) == Fit::yes; });
+}
+
+// The port of the one device comlookup lists in `survey` that `fit` finds
+// fitting, weighed as select_fitting weighs; EXIT_NOT_FOUND for a walk that
+// fell short, as for comlookup: a device it did not see might fit too.
+template <typename FitOf>
+std::int32_t select_surveyed(const Survey& survey, FitOf fit) {
+    if (survey.failure) {
+        return EXIT_NOT_FOUND;
+    }
+    return select_fitting(survey.devices, [&](const SurveyedPort& device) {
+        return device.skip == SkipReason::none ? fit(device) : Fit::no;
+    });
 }
 
 // The port number of the one entry whose friendly name begins with `query`

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lookup/command_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/wait_command.h"
 
@@ -186,84 +187,44 @@ bool needs_more_than_instance_id(const UsbTerms& terms) {
     return terms.serial || terms.product || terms.location || terms.path;
 }
 
+namespace {
+
+std::optional<std::uint16_t> usb_id(std::string_view value) {
+    const std::string_view hex = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
+    const auto number = hex_number(hex, 4);
+    return number ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*number)) : std::nullopt;
+}
+
+bool text_term(std::optional<std::string>& term, std::string_view value) {
+    return stored(term, std::optional<std::string>(value));
+}
+
+// In the order the unknown-key error names them.
+constexpr TermKey<UsbTerms> USB_KEYS[] = {
+    {"vid", [](std::string_view value, UsbTerms& terms) { return stored(terms.vid, usb_id(value)); },
+     "takes 1 to 4 hex digits, such as vid=2E8A"},
+    {"pid", [](std::string_view value, UsbTerms& terms) { return stored(terms.pid, usb_id(value)); },
+     "takes 1 to 4 hex digits, such as pid=2E8A"},
+    {"serial", [](std::string_view value, UsbTerms& terms) { return text_term(terms.serial, value); }, ""},
+    {"product", [](std::string_view value, UsbTerms& terms) { return text_term(terms.product, value); }, ""},
+    // At most three digits, as "255" has.
+    {"interface",
+     [](std::string_view value, UsbTerms& terms) {
+         return stored(terms.interface_number, value.size() <= 3 ? read_whole_number(value, 255) : std::nullopt);
+     },
+     "takes a whole number from 0 to 255"},
+    {"location", [](std::string_view value, UsbTerms& terms) { return text_term(terms.location, value); }, ""},
+    {"path", [](std::string_view value, UsbTerms& terms) { return text_term(terms.path, value); }, ""},
+};
+
+}  // namespace
+
 UsbCommand read_usb_command(int argc, const char* const* argv) {
-    UsbCommand command;
-    int first = 1;
-    if (argc > 1 && std::string_view(argv[1]) == "--wait") {
-        command.wait_seconds = argc > 2 ? read_seconds(argv[2]) : std::nullopt;
-        if (!command.wait_seconds) {
-            return {std::nullopt, {}, seconds_error()};
-        }
-        first = 3;
-    }
-    if (first >= argc) {
-        return {std::nullopt, {}, "no TERM given"};
-    }
-    UsbTerms& terms = command.terms;
-    for (int i = first; i < argc; ++i) {
-        const std::string_view word = argv[i];
-        const std::size_t equals = word.find('=');
-        // The words themselves are never echoed: they may hold anything.
-        const std::string which = "argument " + std::to_string(i);
-        if (equals == std::string_view::npos) {
-            return {std::nullopt, {}, which + " is not KEY=VALUE"};
-        }
-        const std::string key(word.substr(0, equals));
-        const std::string_view value = word.substr(equals + 1);
-        const auto set = [&](auto& term, auto parsed) -> std::string {
-            if (value.empty()) {
-                return which + ", " + key + "=, has no value";
-            }
-            if (term) {
-                return which + ", " + key + "=, is given twice";
-            }
-            if (!parsed) {
-                return which + ", " + key + "=, " +
-                       (key == "interface" ? "takes a whole number from 0 to 255"
-                                           : "takes 1 to 4 hex digits, such as " + key + "=2E8A");
-            }
-            term = *parsed;
-            return {};
-        };
-        const std::string_view hex = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
-        const auto id = [&] {
-            const auto number = hex_number(hex, 4);
-            return number ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*number)) : std::nullopt;
-        };
-        const auto text = std::optional<std::string>(value);
-        std::string error;
-        if (key == "vid") {
-            error = set(terms.vid, id());
-        } else if (key == "pid") {
-            error = set(terms.pid, id());
-        } else if (key == "serial") {
-            error = set(terms.serial, text);
-        } else if (key == "product") {
-            error = set(terms.product, text);
-        } else if (key == "location") {
-            error = set(terms.location, text);
-        } else if (key == "path") {
-            error = set(terms.path, text);
-        } else if (key == "interface") {
-            // At most three digits, as "255" has.
-            error = set(terms.interface_number, value.size() <= 3 ? read_whole_number(value, 255) : std::nullopt);
-        } else {
-            error = which + " has an unknown key: the keys are vid, pid, serial, product, interface, location and path";
-        }
-        if (!error.empty()) {
-            return {std::nullopt, {}, error};
-        }
-    }
-    return command;
+    return read_term_command<UsbTerms>(argc, argv, USB_KEYS);
 }
 
 std::int32_t select_usb_port(const Survey& survey, const UsbTerms& terms) {
-    if (survey.failure) {
-        return EXIT_NOT_FOUND;
-    }
-    return select_fitting(survey.devices, [&](const SurveyedPort& device) {
-        return device.skip == SkipReason::none ? fits(device.usb, terms) : Fit::no;
-    });
+    return select_surveyed(survey, [&](const SurveyedPort& device) { return fits(device.usb, terms); });
 }
 
 }  // namespace comlookup

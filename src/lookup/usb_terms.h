@@ -9,6 +9,7 @@
 #include "common/fit.h"
 #include "common/port_survey.h"
 #include "common/usb_identity.h"
+#include "lookup/command_terms.h"
 
 namespace comlookup {
 
@@ -44,11 +45,7 @@ UsbTerms terms_of(const UsbIdentity& identity);
 bool needs_more_than_instance_id(const UsbTerms& terms);
 
 // What "comlookup-usb [--wait SECONDS] TERM..." asks for.
-struct UsbCommand {
-    std::optional<std::uint32_t> wait_seconds;
-    UsbTerms terms;
-    std::string error;  // empty when the command line is good; else what is wrong with it
-};
+using UsbCommand = TermCommand<UsbTerms>;
 
 UsbCommand read_usb_command(int argc, const char* const* argv);
 

@@ -14,6 +14,12 @@
 //       gets them. A call to Wine costs far more than a device: add many at
 //       once, beyond the 32767 characters of a Windows command line with
 //   devdb add-usb -   the same arguments on standard input, one a line
+//   devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [-- ...]
+//       a Ports device with this instance ID and, with unique=, that
+//       "Bluetooth_UniqueID" in its hardware key; in place of a port,
+//       "device INSTANCE-ID NAME" is a node of the Bluetooth class, which
+//       names the remote device. "devdb add-bt -" reads them from standard
+//       input, as add-usb does
 //   devdb run PROGRAM [ARG...]
 //   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
 //   devdb wait-time RUNS PORTNAME FRIENDLY-NAME PROGRAM [ARG...]
@@ -46,6 +52,7 @@ int usage() {
                  "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
                  " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
                  " [hwid=ID]... [path=TEXT]... [-- PORTNAME ...]"
+                 " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] | device INSTANCE-ID NAME [-- ...]"
                  " | devdb run PROGRAM [ARG...]"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
@@ -133,9 +140,33 @@ bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<Fak
     return true;
 }
 
-// The arguments after "add-usb", or with "-" alone, those on standard input,
+// The devices `devdb add-bt` describes, in order; false for a malformed
+// command line.
+bool read_bt_devices(const std::vector<std::string>& arguments, std::vector<FakePort>& devices) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::size_t end = i;
+        while (end < arguments.size() && arguments[end] != "--") {
+            ++end;
+        }
+        const std::vector<std::string> record(arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                                              arguments.begin() + static_cast<std::ptrdiff_t>(end));
+        if (record.size() == 3 && record[0] == "device") {
+            devices.push_back(comlookup::testing::bluetooth_device(record[1], record[2]));
+        } else if (record.size() == 3 || (record.size() == 4 && record[3].starts_with("unique="))) {
+            devices.push_back(comlookup::testing::bluetooth_port(
+                record[0], record[1], record[2],
+                record.size() == 4 ? std::optional<std::string>(record[3].substr(7)) : std::nullopt));
+        } else {
+            return false;
+        }
+        i = end;
+    }
+    return !devices.empty();
+}
+
+// The arguments after "add-usb" or "add-bt", or with "-" alone, those on standard input,
 // one a line: more than a Windows command line holds.
-std::vector<std::string> usb_arguments(int argc, char** argv) {
+std::vector<std::string> device_arguments(int argc, char** argv) {
     std::vector<std::string> arguments(argv, argv + argc);
     if (argc != 1 || arguments[0] != "-") {
         return arguments;
@@ -249,9 +280,10 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (command == "add-usb") {
+    if (command == "add-usb" || command == "add-bt") {
         std::vector<FakePort> devices;
-        if (!read_usb_devices(usb_arguments(argc - 2, argv + 2), devices)) {
+        const std::vector<std::string> arguments = device_arguments(argc - 2, argv + 2);
+        if (!(command == "add-usb" ? read_usb_devices(arguments, devices) : read_bt_devices(arguments, devices))) {
             return usage();
         }
         if (!comlookup::testing::add_ports(devices)) {

@@ -80,6 +80,12 @@ bool set_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, const FakePort& port) 
     if (!port.port_name) {
         return true;
     }
+    if (const std::optional<std::string>& unique_id = port.bluetooth_unique_id;
+        unique_id &&
+        RegSetValueExA(key.get(), "Bluetooth_UniqueID", 0, REG_SZ, reinterpret_cast<const BYTE*>(unique_id->c_str()),
+                       static_cast<DWORD>(unique_id->size() + 1)) != ERROR_SUCCESS) {
+        return false;
+    }
     const std::string& data = *port.port_name;
     const DWORD size = static_cast<DWORD>(data.size() + (port.port_name_type == REG_SZ ? 1 : 0));
     return RegSetValueExA(key.get(), "PortName", 0, port.port_name_type, reinterpret_cast<const BYTE*>(data.c_str()),
@@ -253,6 +259,25 @@ const GUID& modem_class() {
 
 const GUID& usb_class() {
     return named_class(GUID_DEVCLASS_USB, "{36FC9E60-C465-11CF-8056-444553540000}", "USB");
+}
+
+const GUID& bluetooth_class() {
+    return named_class(GUID_DEVCLASS_BLUETOOTH, "{E0CBF06C-CD8B-4647-BB8A-263B43F0F974}", "Bluetooth");
+}
+
+FakePort bluetooth_port(const std::string& port_name, const std::string& friendly_name, const std::string& instance_id,
+                        const std::optional<std::string>& unique_id) {
+    FakePort port{friendly_name, port_name};
+    port.instance_id = instance_id;
+    port.bluetooth_unique_id = unique_id;
+    return port;
+}
+
+FakePort bluetooth_device(const std::string& instance_id, const std::string& name) {
+    FakePort device{name, std::nullopt, REG_SZ, false};
+    device.setup_class = &bluetooth_class();
+    device.instance_id = instance_id;
+    return device;
 }
 
 bool remove_ports_named(const std::string& friendly_name) {

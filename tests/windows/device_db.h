@@ -22,14 +22,24 @@ struct FakePort {
     // Wine keeps no device tree, so the parent a USB port is read through
     // must be written down as DEVPKEY_Device_Parent.
     std::optional<std::string> parent = std::nullopt;
-    std::optional<std::string> bus_description = std::nullopt;  // DEVPKEY_Device_BusReportedDeviceDesc
-    std::optional<std::string> location = std::nullopt;         // SPDRP_LOCATION_INFORMATION
-    std::vector<std::string> hardware_ids = {};                 // SPDRP_HARDWAREID; empty: none
-    std::vector<std::string> location_paths = {};               // DEVPKEY_Device_LocationPaths; empty: none
+    std::optional<std::string> bus_description = std::nullopt;      // DEVPKEY_Device_BusReportedDeviceDesc
+    std::optional<std::string> location = std::nullopt;             // SPDRP_LOCATION_INFORMATION
+    std::vector<std::string> hardware_ids = {};                     // SPDRP_HARDWAREID; empty: none
+    std::optional<std::string> bluetooth_unique_id = std::nullopt;  // "Bluetooth_UniqueID" in the hardware key
+    std::vector<std::string> location_paths = {};                   // DEVPKEY_Device_LocationPaths; empty: none
     // Its parent property may not be read (access denied), as Windows may
     // refuse for a device whose keys another user or a driver locked.
     bool parent_unreadable = false;
 };
+
+// A serial port of Windows' Bluetooth stack, of the ports class, with its
+// hardware key's "Bluetooth_UniqueID" when given.
+FakePort bluetooth_port(const std::string& port_name, const std::string& friendly_name, const std::string& instance_id,
+                        const std::optional<std::string>& unique_id);
+
+// A remote device's node in the Bluetooth class, BTHENUM\DEV_<address>\...,
+// whose friendly name is the device's name.
+FakePort bluetooth_device(const std::string& instance_id, const std::string& name);
 
 // Changing the device database is only ever safe inside a throwaway Wine
 // prefix; on a real Windows machine it would remove the user's ports.
@@ -52,11 +62,12 @@ inline bool add_port(const FakePort& port) {
 // Whether a device with this instance ID is in the database, present or not.
 bool device_exists(const std::string& instance_id);
 
-// The setup classes of modems and of USB devices (the parents of USB serial
-// ports), with their names registered in the prefix as Windows always has
+// The setup classes of modems, of USB devices (the parents of USB serial
+// ports) and of Bluetooth devices, with their names registered in the prefix as Windows always has
 // them and Wine's prefix lacks them.
 const GUID& modem_class();
 const GUID& usb_class();
+const GUID& bluetooth_class();
 
 // Removes the devices of the ports setup class with this friendly name.
 bool remove_ports_named(const std::string& friendly_name);

@@ -44,7 +44,8 @@ checks = [
     ("status of a device", byname["COM7"]["status"] == 7),
     ("left out", byname["Unnamed Port"]["left_out"] == "no friendly name"
         and byname["Unnamed Port"]["status"] is None and byname["Unnamed Port"]["friendly_name"] is None),
-    ("no USB identity is null", all(byname["COM7"][k] is None for k in ("vid", "pid", "serial", "interface"))),
+    ("no USB or Bluetooth identity is null", all(byname["COM7"][k] is None for k in
+        ("vid", "pid", "serial", "interface", "bluetooth_address", "bluetooth_name", "incoming"))),
     ("other class", [(d["class"], d["port"], d["matches"]) for d in doc["other_classes"]] == [("Modem", "COM9", True)]),
     ("not present", doc["not_present"] == []),
     ("suggestions", [s["port"] for s in doc["suggestions"]] == ["COM5", "COM6"]

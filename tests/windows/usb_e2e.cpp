@@ -5,14 +5,12 @@
 // the port it was suggested for.
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "companion_e2e.h"
 #include "device_db.h"
-#include "process.h"
 
 namespace {
 
@@ -96,13 +94,7 @@ std::vector<FakePort> devices() {
     };
 }
 
-struct Call {
-    std::string arguments;  // after the program's name
-    std::int32_t expected;
-    bool bad_command_line = false;
-};
-
-std::vector<Call> calls() {
+std::vector<comlookup::testing::CompanionCall> calls() {
     return {
         {"vid=2E8A", 3},
         {"vid=2e8a pid=0x000a interface=0", 3},
@@ -149,76 +141,6 @@ std::vector<Call> calls() {
     };
 }
 
-bool one_usage_line(const std::string& output) {
-    return output.starts_with("comlookup-usb: ") &&
-           output.ends_with(". Usage: comlookup-usb [--wait SECONDS] TERM...\r\n") &&
-           output.find('\n') == output.size() - 1;
-}
-
-int report(bool ok, const std::string& what, const comlookup::testing::ProcessResult& result) {
-    std::printf("%-4s %-58s -> %3ld, wrote %u bytes\n", ok ? "ok" : "FAIL", what.c_str(),
-                static_cast<long>(result.status), static_cast<unsigned>(result.output.size()));
-    if (!ok && !result.output.empty()) {
-        std::printf("       wrote: %s\n", result.output.c_str());
-    }
-    return ok ? 0 : 1;
-}
-
-// Runs the comlookup-usb commands comlookup-list suggests for `words`: each
-// must give the port it stands beside, and there must be `count` of them,
-// and the listing must say `why` of the others.
-int run_suggestions(const std::string& list, const std::string& usb, const std::string& words, std::size_t count,
-                    const std::string& why, int& checks) {
-    const auto listing = comlookup::testing::run_process("\"" + list + "\" " + words, ".");
-    int failures = 0;
-    std::size_t suggested = 0;
-    // "  COM6      comlookup-usb ...", or a command too wide for that alone
-    // on the line after "  COM6".
-    std::string port_line;
-    for (std::size_t start = 0, end; (end = listing.output.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = listing.output.substr(start, end - start);
-        const std::string port = line.starts_with("comlookup-usb ") ? port_line : line;
-        const std::size_t command = line.find("comlookup-usb ");
-        port_line = line;
-        if (!port.starts_with("  COM") || command == std::string::npos) {
-            continue;
-        }
-        ++suggested;
-        const auto result = comlookup::testing::run_process("\"" + usb + "\" " + line.substr(command + 14), ".");
-        ++checks;
-        failures += report(result.started && result.status == std::atoi(port.c_str() + 5) && result.output.empty(),
-                           "suggested for " + words + ": " + port.substr(2, port.find(' ', 2) - 2) + ' ' + line.substr(command),
-                           result);
-    }
-    ++checks;
-    std::string flat = listing.output;
-    for (std::size_t at; (at = flat.find("\r\n")) != std::string::npos;) {
-        flat.replace(at, 2, " ");
-    }
-    const bool some = suggested == count && flat.find(why) != std::string::npos;
-    std::printf("%-4s comlookup-list %s suggests %u comlookup-usb commands and says '%s'\n", some ? "ok" : "FAIL",
-                words.c_str(), static_cast<unsigned>(suggested), why.c_str());
-    if (!some) {
-        std::printf("%s", listing.output.c_str());
-    }
-    return failures + (some ? 0 : 1);
-}
-
-// A board whose bootloader comes back as another product: the wait answers
-// once it is there.
-int run_wait(const std::string& usb, int& checks) {
-    comlookup::testing::ChildProcess child =
-        comlookup::testing::start_process("\"" + usb + "\" --wait 30 vid=2341 pid=0036", ".");
-    Sleep(1000);
-    const bool waiting = WaitForSingleObject(child.process.get(), 0) == WAIT_TIMEOUT;
-    const bool added = comlookup::testing::add_port(
-        port("COM11", "Arduino Leonardo bootloader (COM11)", "USB\\VID_2341&PID_0036\\6&2B3C4D5E&0&4"));
-    const auto result = comlookup::testing::finish_process(child);
-    ++checks;
-    return report(waiting && added && result.status == 11 && result.output.empty(),
-                  "--wait 30 vid=2341 pid=0036 (bootloader appears after 1 s)", result);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,28 +148,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage, under Wine only: usb_e2e PATH-TO-comlookup-usb.exe PATH-TO-comlookup-list.exe\n");
         return 2;
     }
-    char usb[MAX_PATH];
-    char list[MAX_PATH];
-    GetFullPathNameA(argv[1], MAX_PATH, usb, nullptr);
-    GetFullPathNameA(argv[2], MAX_PATH, list, nullptr);
+    comlookup::testing::CompanionRun run("comlookup-usb", argv[1], argv[2]);
     if (!comlookup::testing::clear_ports() || !comlookup::testing::add_ports(devices())) {
         std::printf("FAIL cannot build the device database\n");
         return 1;
     }
-    int failures = 0;
-    int checks = 0;
-    for (const Call& call : calls()) {
-        const auto result = comlookup::testing::run_process("\"" + std::string(usb) + "\" " + call.arguments, ".");
-        const bool output_ok = call.bad_command_line ? one_usage_line(result.output) : result.output.empty();
-        ++checks;
-        failures += report(result.started && result.status == call.expected && output_ok,
-                           "comlookup-usb " + call.arguments, result);
-    }
-    failures += run_suggestions(list, usb, "USB Serial Device", 1,
-                                "Nothing picks out COM4 for sure: the USB identity of COM12 could not be read", checks);
-    failures += run_suggestions(list, usb, "USB-SERIAL", 2, "", checks);
-    failures += run_wait(usb, checks);
-    comlookup::testing::clear_ports();
-    std::printf("%d passed, %d failed\n", checks - failures, failures);
-    return failures == 0 ? 0 : 1;
+    run.calls(calls());
+    run.suggestions("USB Serial Device", 1, "Nothing picks out COM4 for sure: COM12 could not be read in full");
+    run.suggestions("USB-SERIAL", 2);
+    // A board whose bootloader comes back as another product: the wait answers once it is there.
+    run.wait("--wait 30 vid=2341 pid=0036",
+             {port("COM11", "Arduino Leonardo bootloader (COM11)", "USB\\VID_2341&PID_0036\\6&2B3C4D5E&0&4")}, 11,
+             "--wait 30 vid=2341 pid=0036 (bootloader appears after 1 s)");
+    return run.finish();
 }

@@ -1,0 +1,140 @@
+// The Bluetooth identity of a port, read beside comlookup's walk:
+// comlookup.exe links none of this.
+#include "discovery/device_reads.h"
+#include "lookup/bt_terms.h"
+
+namespace comlookup {
+namespace {
+
+// Where each paired device has its node, named by the device.
+constexpr GUID BLUETOOTH_CLASS{0xe0cbf06c, 0xcd8b, 0x4647, {0xbb, 0x8a, 0x26, 0x3b, 0x43, 0xf0, 0xf9, 0x74}};
+
+struct TextRead {
+    std::optional<std::string> text;  // none: absent, or too long to be what Windows wrote
+    DWORD error = ERROR_SUCCESS;      // a failure other than those
+};
+
+TextRead read_unique_id(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    const RegistryKey key(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+    if (!key) {
+        const DWORD error = GetLastError();
+        return {std::nullopt,
+                error == ERROR_KEY_DOES_NOT_EXIST || error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error};
+    }
+    NameBuffer buffer{};
+    DWORD size = NAME_BUFFER_SIZE;
+    // Only the value's bytes count, as for "PortName".
+    const LSTATUS status = RegQueryValueExA(key.get(), "Bluetooth_UniqueID", nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status != ERROR_SUCCESS) {
+        const auto error = static_cast<DWORD>(status);
+        return {std::nullopt, error == ERROR_FILE_NOT_FOUND || error == ERROR_MORE_DATA ? ERROR_SUCCESS : error};
+    }
+    return {text_of(buffer)};
+}
+
+TextRead read_device_name(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    NameBuffer buffer{};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                           reinterpret_cast<BYTE*>(buffer.data()), NAME_BUFFER_SIZE, nullptr)) {
+        const DWORD error = GetLastError();
+        return {std::nullopt,
+                error == ERROR_INVALID_DATA || error == ERROR_INSUFFICIENT_BUFFER ? ERROR_SUCCESS : error};
+    }
+    return {text_of(buffer)};
+}
+
+struct PortWalk {
+    const BtTerms* terms;
+    const BtDevices* devices;
+};
+
+}  // namespace
+
+BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id, const BtTerms* terms,
+                            const BtDevices* devices) {
+    const auto named = [&](BtIdentity identity) {
+        if (devices != nullptr) {
+            name_from(*devices, identity);
+        }
+        return identity;
+    };
+    // Where the instance ID holds an address, the hardware key can only
+    // confirm it or take it away: a device it already rules out stays out.
+    const BtIdentity own = named(read_bt_records(instance_id, std::nullopt));
+    if (terms != nullptr && (own.address || own.incoming) && meets(own, *terms) == Fit::no) {
+        return own;
+    }
+    const TextRead unique_id = read_unique_id(set, device);
+    if (unique_id.error != ERROR_SUCCESS) {
+        BtIdentity unread = own;
+        unread.address_error = unique_id.error;
+        return unread;
+    }
+    return named(read_bt_records(instance_id, unique_id.text));
+}
+
+BtDevices survey_bt_devices() {
+    BtDevices walk;
+    const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&BLUETOOTH_CLASS, nullptr, nullptr, DIGCF_PRESENT));
+    if (!set) {
+        walk.failure = WalkFailure{WalkFailure::Stage::no_device_set, GetLastError()};
+        return walk;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    DWORD index = 0;
+    for (; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
+        DWORD error = ERROR_SUCCESS;
+        const std::string instance_id = read_instance_id(set.get(), device, error);
+        BtDevice node{bt_device_address(instance_id)};
+        // The radio and the profiles' nodes share the class; only a device's holds its name.
+        if (error == ERROR_SUCCESS && !node.address) {
+            continue;
+        }
+        if (error == ERROR_SUCCESS) {
+            const TextRead name = read_device_name(set.get(), device);
+            node.name = name.text ? bt_device_name(*name.text) : std::nullopt;
+            error = name.error;
+        }
+        if (out_of_memory(error)) {
+            walk.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
+            return walk;
+        }
+        node.error = error;
+        walk.devices.push_back(std::move(node));
+    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
+        walk.failure = WalkFailure{WalkFailure::Stage::enumeration_stopped, error, index};
+    }
+    return walk;
+}
+
+Survey survey_bt_ports(const BtTerms& terms) {
+    // The names are another class's: walked once, and only for a name= term.
+    const BtDevices devices = terms.name ? survey_bt_devices() : BtDevices{};
+    const PortWalk walk{&terms, terms.name ? &devices : nullptr};
+    Survey survey = walk_ports(
+        DIGCF_PRESENT,
+        [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context) {
+            // Only a device comlookup lists can be the answer.
+            if (port.skip != SkipReason::none) {
+                return;
+            }
+            const auto& wanted = *static_cast<const PortWalk*>(context);
+            DWORD error = ERROR_SUCCESS;
+            port.instance_id = read_instance_id(set, device, error);
+            if (error != ERROR_SUCCESS) {
+                port.bt.address_error = error;
+                return;
+            }
+            port.bt = read_bt_identity(set, device, port.instance_id, wanted.terms, wanted.devices);
+        },
+        &walk);
+    if (devices.failure && devices.failure->stage == WalkFailure::Stage::out_of_memory && !survey.failure) {
+        survey.failure = devices.failure;
+    }
+    return survey;
+}
+
+}  // namespace comlookup

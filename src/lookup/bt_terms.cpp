@@ -1,0 +1,213 @@
+#include "lookup/bt_terms.h"
+
+#include <cstdio>
+
+#include "lookup/select_port.h"
+
+namespace comlookup {
+namespace {
+
+constexpr std::size_t ADDRESS_DIGITS = 12;
+
+constexpr char folded(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool starts_ignoring_ascii_case(std::string_view text, std::string_view start) {
+    if (text.size() < start.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        if (folded(text[i]) != folded(start[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Exactly 12 hex digits in either case, most significant first.
+std::optional<std::uint64_t> address_digits(std::string_view text) {
+    if (text.size() != ADDRESS_DIGITS) {
+        return std::nullopt;
+    }
+    std::uint64_t address = 0;
+    for (const char c : text) {
+        const char f = folded(c);
+        const int digit = f >= '0' && f <= '9' ? f - '0' : f >= 'a' && f <= 'f' ? f - 'a' + 10 : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        address = address << 4 | static_cast<std::uint64_t>(digit);
+    }
+    return address;
+}
+
+// "98D331FB1A2C", "98:D3:31:FB:1A:2C" or "98-d3-31-fb-1a-2c"; one separator throughout.
+std::optional<std::uint64_t> typed_address(std::string_view text) {
+    if (text.size() == ADDRESS_DIGITS) {
+        return address_digits(text);
+    }
+    if (text.size() != 17 || (text[2] != ':' && text[2] != '-')) {
+        return std::nullopt;
+    }
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i % 3 != 2) {
+            digits += text[i];
+        } else if (text[i] != text[2]) {
+            return std::nullopt;
+        }
+    }
+    return address_digits(digits);
+}
+
+// The third part of "BTHENUM\{service}_LOCALMFG&000F\7&2A0A1B9B&0&98D331FB1A2C_C00000000":
+// the 12 digits before the last '_', a part of their own. The middle part
+// belongs to the local radio or the remote's records, and changes with them.
+std::optional<std::uint64_t> instance_id_address(std::string_view instance_id) {
+    const std::size_t first = instance_id.find('\\');
+    const std::size_t last = instance_id.rfind('\\');
+    if (first == std::string_view::npos || first == last ||
+        instance_id.substr(first + 1, last - first - 1).find('\\') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view tail = instance_id.substr(last + 1);
+    const std::size_t end = tail.rfind('_');
+    if (end == std::string_view::npos || end < ADDRESS_DIGITS ||
+        (end > ADDRESS_DIGITS && tail[end - ADDRESS_DIGITS - 1] != '&')) {
+        return std::nullopt;
+    }
+    return address_digits(tail.substr(end - ADDRESS_DIGITS, ADDRESS_DIGITS));
+}
+
+// "{service}#98D331FB1A2C_C00000000": the digits between '#' and '_'.
+std::optional<std::uint64_t> unique_id_address(std::string_view unique_id) {
+    const std::size_t hash = unique_id.find('#');
+    const std::size_t end = hash == std::string_view::npos ? hash : unique_id.find('_', hash);
+    if (end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return address_digits(unique_id.substr(hash + 1, end - hash - 1));
+}
+
+bool text_term(std::optional<std::string>& term, std::string_view value) {
+    return stored(term, std::optional<std::string>(value));
+}
+
+// An incoming port's all zeros belong to no device.
+constexpr TermKey<BtTerms> BT_KEYS[] = {
+    {"name", [](std::string_view value, BtTerms& terms) { return text_term(terms.name, value); }, ""},
+    {"address",
+     [](std::string_view value, BtTerms& terms) {
+         const std::optional<std::uint64_t> address = typed_address(value);
+         return stored(terms.address, address && *address != 0 ? address : std::nullopt);
+     },
+     "takes 12 hex digits, not all zeros, bare or as six pairs joined by : or -, such as "
+     "address=98:D3:31:FB:1A:2C"},
+};
+
+}  // namespace
+
+BtIdentity read_bt_records(std::string_view instance_id, std::optional<std::string_view> unique_id) {
+    BtIdentity identity;
+    const bool bthenum = starts_ignoring_ascii_case(instance_id, "BTHENUM\\");
+    identity.bluetooth = bthenum || unique_id.has_value();
+    const std::optional<std::uint64_t> own = bthenum ? instance_id_address(instance_id) : std::nullopt;
+    const std::optional<std::uint64_t> kept = unique_id ? unique_id_address(*unique_id) : std::nullopt;
+    if (own && kept && *own != *kept) {
+        return identity;
+    }
+    const std::optional<std::uint64_t> address = own ? own : kept;
+    identity.incoming = address == 0U;
+    identity.address = identity.incoming ? std::nullopt : address;
+    return identity;
+}
+
+std::optional<std::uint64_t> bt_device_address(std::string_view instance_id) {
+    constexpr std::string_view START = "BTHENUM\\DEV_";
+    const std::size_t end = START.size() + ADDRESS_DIGITS;
+    if (!starts_ignoring_ascii_case(instance_id, START) || instance_id.size() <= end || instance_id[end] != '\\') {
+        return std::nullopt;
+    }
+    return address_digits(instance_id.substr(START.size(), ADDRESS_DIGITS));
+}
+
+std::optional<std::string> bt_device_name(std::string_view reported) {
+    const std::size_t end = reported.find_last_not_of("\r\n \t");
+    if (end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(reported.substr(0, end + 1));
+}
+
+void name_from(const BtDevices& walk, BtIdentity& identity) {
+    if (!identity.address) {
+        return;
+    }
+    if (walk.failure) {
+        // Even a failure that left no error code leaves the name unknown.
+        identity.name_error = walk.failure->error != 0 ? walk.failure->error : 0xFFFFFFFF;
+        return;
+    }
+    std::uint32_t unread = 0;
+    for (const BtDevice& device : walk.devices) {
+        if (device.address == identity.address) {
+            identity.name = device.name;
+            identity.name_error = device.error;
+            return;
+        }
+        // A node whose ID could not be read may be this device's.
+        unread = device.address ? unread : device.error;
+    }
+    identity.name_error = unread;
+}
+
+Fit meets(const BtIdentity& identity, const BtTerms& terms) {
+    Fit fit = Fit::yes;
+    if (terms.address) {
+        fit = both(fit, identity.address_error != 0 ? Fit::unknown : fit_of(identity.address == terms.address));
+    }
+    if (terms.name) {
+        const bool unread = identity.address_error != 0 || identity.name_error != 0;
+        fit = both(fit, unread ? Fit::unknown : fit_of(identity.name && identity.name->starts_with(*terms.name)));
+    }
+    return fit;
+}
+
+BtTerms terms_of(const BtIdentity& identity) {
+    return {identity.address, identity.name};
+}
+
+std::string address_text(std::uint64_t address) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", static_cast<unsigned>(address >> 40 & 0xFF),
+                  static_cast<unsigned>(address >> 32 & 0xFF), static_cast<unsigned>(address >> 24 & 0xFF),
+                  static_cast<unsigned>(address >> 16 & 0xFF), static_cast<unsigned>(address >> 8 & 0xFF),
+                  static_cast<unsigned>(address & 0xFF));
+    return text;
+}
+
+std::optional<std::vector<std::string>> bt_term_words(const BtTerms& terms, const QuotedValue& quoted) {
+    std::vector<std::string> words;
+    if (terms.address) {
+        words.push_back("address=" + address_text(*terms.address));
+    }
+    if (terms.name) {
+        const std::optional<std::string> name = quoted(*terms.name);
+        if (!name) {
+            return std::nullopt;
+        }
+        words.push_back("name=" + *name);
+    }
+    return words;
+}
+
+BtCommand read_bt_command(int argc, const char* const* argv) {
+    return read_term_command<BtTerms>(argc, argv, BT_KEYS);
+}
+
+std::int32_t select_bt_port(const Survey& survey, const BtTerms& terms) {
+    return select_surveyed(survey, [&](const SurveyedPort& device) { return meets(device.bt, terms); });
+}
+
+}  // namespace comlookup

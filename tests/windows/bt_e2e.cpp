@@ -1,0 +1,111 @@
+// Runs the real comlookup-bt.exe against Bluetooth serial ports modelled on
+// real ones, built with SetupAPI's own installation functions (Wine has no
+// Bluetooth stack): each command line must give its full 32-bit status and
+// write nothing, a bad one -1 and one line. Runs each comlookup-bt command
+// comlookup-list suggests, which must give the port it was suggested for.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "companion_e2e.h"
+#include "device_db.h"
+
+namespace {
+
+using comlookup::testing::FakePort;
+
+const std::string SPP = "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_";
+const std::string SPP_KEPT = "{00001101-0000-1000-8000-00805f9b34fb}#";
+const std::string ENGLISH = "Standard Serial over Bluetooth link";
+
+// A port of the serial service `service` of the device at `address`, as
+// Windows makes one on pairing; `kept` is the address in its hardware key.
+FakePort spp(const char* port_name, const std::string& friendly_name, const char* radio, const std::string& address,
+             const char* service = "C00000000", const std::string& kept = "") {
+    return comlookup::testing::bluetooth_port(port_name, friendly_name,
+                                              SPP + radio + "\\7&2A0A1B9B&0&" + address + "_" + service,
+                                              SPP_KEPT + (kept.empty() ? address : kept) + "_" + service);
+}
+
+FakePort node(const std::string& address, const std::string& name) {
+    return comlookup::testing::bluetooth_device("BTHENUM\\DEV_" + address + "\\7&1F2E3D4C&0&BLUETOOTHDEVICE_" + address,
+                                                name);
+}
+
+std::vector<FakePort> devices() {
+    FakePort usb{"USB Serial Device (COM3)", "COM3"};
+    usb.instance_id = "USB\\VID_2E8A&PID_000A\\E6605838833C4A2E";
+    return {
+        usb,
+        // An HC-05 module: the port a script opens, and the one that waits for it to call.
+        node("98D331FB1A2C", "HC-05"),
+        spp("COM5", ENGLISH + " (COM5)", "LOCALMFG&000F", "98D331FB1A2C"),
+        spp("COM6", ENGLISH + " (COM6)", "LOCALMFG&0000", "000000000000", "00000000"),
+        // On German Windows, with the remote's records in the middle part.
+        node("98D371F5E210", "HC-06"),
+        spp("COM7",
+            "Standardm\xE4\xDFige Seriell-\xFC"
+            "ber-Bluetooth-Verbindung (COM7)",
+            "VID&0001009E_PID&0000", "98D371F5E210"),
+        // Two serial services: two outgoing ports, one address.
+        node("240AC4123456", "ESP32-Gateway"),
+        spp("COM8", ENGLISH + " (COM8)", "LOCALMFG&000F", "240AC4123456"),
+        spp("COM9", ENGLISH + " (COM9)", "LOCALMFG&000F", "240AC4123456", "C00000001"),
+        // A name with a control in it and the line end some devices send.
+        node("001BC10E55A7", "GPS\x07 Logger\r\n"),
+        spp("COM10", ENGLISH + " (COM10)", "LOCALMFG&000F", "001BC10E55A7"),
+        // Its two records disagree: no remote device.
+        spp("COM12", ENGLISH + " (COM12)", "LOCALMFG&0002", "001BC10E55A7", "C00000000", "001BC10E55A8"),
+    };
+}
+
+std::vector<comlookup::testing::CompanionCall> calls() {
+    return {
+        {"address=98:D3:31:FB:1A:2C", 5},
+        {"address=98d331fb1a2c", 5},
+        {"address=98-D3-31-FB-1A-2C", 5},
+        {"name=HC-05", 5},
+        {"name=hc-05", -1},
+        {"name=HC-0", -2},
+        {"name=HC-06", 7},
+        {"name=HC-05 address=98:D3:31:FB:1A:2C", 5},
+        {"name=HC-06 address=98:D3:31:FB:1A:2C", -1},
+        {"name=ESP32-Gateway", -2},
+        {"address=24:0A:C4:12:34:56", -2},
+        {"\"name=GPS\x07 Logger\"", 10},
+        {"address=00:1B:C1:0E:55:A7", 10},
+        {"address=00:1B:C1:0E:55:A8", -1},
+        {"\"name=Standard Serial\"", -1},
+        {"", -1, true},
+        {"address", -1, true},
+        {"mac=98D331FB1A2C", -1, true},
+        {"name=", -1, true},
+        {"name=HC-05 name=HC-06", -1, true},
+        {"address=98D331FB1A2", -1, true},
+        {"address=00:00:00:00:00:00", -1, true},
+        {"--wait ten name=HC-05", -1, true},
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 || !comlookup::testing::running_under_wine()) {
+        std::fprintf(stderr, "usage, under Wine only: bt_e2e PATH-TO-comlookup-bt.exe PATH-TO-comlookup-list.exe\n");
+        return 2;
+    }
+    comlookup::testing::CompanionRun run("comlookup-bt", argv[1], argv[2]);
+    if (!comlookup::testing::clear_ports() || !comlookup::testing::add_ports(devices())) {
+        std::printf("FAIL cannot build the device database\n");
+        return 1;
+    }
+    run.calls(calls());
+    run.suggestions("\"" + ENGLISH + "\"", 2);
+    // A module paired while the wait runs: it answers once its port is there.
+    run.wait("--wait 30 name=HC-08",
+             {node("201906180001", "HC-08"), spp("COM11", ENGLISH + " (COM11)", "LOCALMFG&000F", "201906180001")}, 11,
+             "--wait 30 name=HC-08 (paired after 1 s)");
+    return run.finish();
+}

@@ -1,0 +1,96 @@
+#include "companion_e2e.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace comlookup::testing {
+namespace {
+
+std::string full_path(const char* path) {
+    char full[MAX_PATH];
+    GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    return full;
+}
+
+}  // namespace
+
+CompanionRun::CompanionRun(std::string program, const char* exe, const char* list)
+    : program_(std::move(program)), exe_(full_path(exe)), list_(full_path(list)) {}
+
+void CompanionRun::report(bool ok, const std::string& what, const ProcessResult& result) {
+    ++checks_;
+    failures_ += ok ? 0 : 1;
+    std::printf("%-4s %-58s -> %3ld, wrote %u bytes\n", ok ? "ok" : "FAIL", what.c_str(),
+                static_cast<long>(result.status), static_cast<unsigned>(result.output.size()));
+    if (!result.output.empty()) {
+        std::printf("       wrote: %s", result.output.c_str());
+    }
+}
+
+void CompanionRun::calls(const std::vector<CompanionCall>& calls) {
+    const std::string usage = ". Usage: " + program_ + " [--wait SECONDS] TERM...\r\n";
+    for (const CompanionCall& call : calls) {
+        const auto result = run_process("\"" + exe_ + "\" " + call.arguments, ".");
+        const bool output_ok = call.bad_command_line
+                                   ? result.output.starts_with(program_ + ": ") && result.output.ends_with(usage) &&
+                                         result.output.find('\n') == result.output.size() - 1
+                                   : result.output.empty();
+        report(result.started && result.status == call.expected && output_ok, program_ + " " + call.arguments, result);
+    }
+}
+
+void CompanionRun::suggestions(const std::string& words, std::size_t fewest, const std::string& why) {
+    const auto listing = run_process("\"" + list_ + "\" " + words, ".");
+    const std::string marker = program_ + " ";
+    std::size_t suggested = 0;
+    // "  COM6      PROGRAM ...", or a command too wide for that alone on the
+    // line after "  COM6".
+    std::string previous;
+    for (std::size_t start = 0, end; (end = listing.output.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = listing.output.substr(start, end - start);
+        const std::string port = line.starts_with(marker) ? previous : line;
+        const std::size_t command = line.find(marker);
+        previous = line;
+        if (!port.starts_with("  COM") || command == std::string::npos || (command > 0 && line[command - 1] != ' ')) {
+            continue;
+        }
+        ++suggested;
+        const auto result = run_process("\"" + exe_ + "\" " + line.substr(command + marker.size()), ".");
+        report(result.started && result.status == std::atoi(port.c_str() + 5) && result.output.empty(),
+               "suggested for " + words + ": " + port.substr(2, port.find(' ', 2) - 2) + " " + line.substr(command),
+               result);
+    }
+    std::string flat = listing.output;
+    for (std::size_t at; (at = flat.find("\r\n")) != std::string::npos;) {
+        flat.replace(at, 2, " ");
+    }
+    const bool enough = suggested >= fewest && flat.find(why) != std::string::npos;
+    ++checks_;
+    failures_ += enough ? 0 : 1;
+    std::printf("%-4s comlookup-list %s suggests %u %s commands%s\n", enough ? "ok" : "FAIL", words.c_str(),
+                static_cast<unsigned>(suggested), program_.c_str(), why.empty() ? "" : (" and says: " + why).c_str());
+    if (!enough) {
+        std::printf("%s", listing.output.c_str());
+    }
+}
+
+void CompanionRun::wait(const std::string& arguments, const std::vector<FakePort>& devices, std::int32_t expected,
+                        const std::string& what) {
+    ChildProcess child = start_process("\"" + exe_ + "\" " + arguments, ".");
+    Sleep(1000);
+    const bool waiting = WaitForSingleObject(child.process.get(), 0) == WAIT_TIMEOUT;
+    const bool added = add_ports(devices);
+    const auto result = finish_process(child);
+    report(waiting && added && result.status == expected && result.output.empty(), what, result);
+}
+
+int CompanionRun::finish() {
+    clear_ports();
+    std::printf("%d passed, %d failed\n", checks_ - failures_, failures_);
+    return failures_ == 0 ? 0 : 1;
+}
+
+}  // namespace comlookup::testing
