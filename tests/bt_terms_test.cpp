@@ -49,38 +49,6 @@ TEST(ReadBtRecords, TheAddressFromEitherRecordWhereTheyAgree) {
     EXPECT_EQ("98:D3:31:FB:1A:2C", address_text(0x98D331FB1A2C));
 }
 
-TEST(ReadBtCommand, TakesTermsAndRejectsWhatIsNotOne) {
-    const std::string takes =
-        "argument 1, address=, takes 12 hex digits, not all zeros, bare or as six pairs joined by : or -, such as "
-        "address=98:D3:31:FB:1A:2C";
-    const struct {
-        std::vector<std::string> arguments;
-        BtTerms terms;
-        std::string error;
-    } cases[] = {
-        {{"address=98:D3:31:FB:1A:2C"}, {0x98D331FB1A2C}, ""},
-        {{"address=98d331fb1a2c", "name=GPS Logger"}, {0x98D331FB1A2C, "GPS Logger"}, ""},
-        {{"--wait", "5", "address=98-d3-31-fb-1a-2c"}, {0x98D331FB1A2C}, ""},
-        {{}, {}, "no TERM given"},
-        {{"HC-05"}, {}, "argument 1 is not KEY=VALUE"},
-        {{"mac=98D331FB1A2C"}, {}, "argument 1 has an unknown key: the keys are name and address"},
-        {{"name="}, {}, "argument 1, name=, has no value"},
-        {{"name=a", "name=a"}, {}, "argument 2, name=, is given twice"},
-        {{"address=98D331FB1A2"}, {}, takes},
-        {{"address=98:D3:31:FB:1A-2C"}, {}, takes},
-        {{"address=98:D3:31:FB:1A:2G"}, {}, takes},
-        {{"address=000000000000"}, {}, takes},
-        {{"--wait", "x", "name=a"}, {}, "SECONDS must be a whole number from 0 to 86400"},
-    };
-    for (const auto& c : cases) {
-        const testing::Args args(c.arguments);
-        SCOPED_TRACE(c.arguments.empty() ? "(none)" : c.arguments.back());
-        const BtCommand command = read_bt_command(args.argc(), args.argv.data());
-        EXPECT_EQ(c.error, command.error);
-        EXPECT_EQ(c.terms, command.terms);
-    }
-}
-
 // A part that could not be read leaves a device unknown only for the terms
 // that need it, and only where no part that was read rules it out.
 TEST(BtMeets, EveryTermAgainstWhatCouldBeRead) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,47 +22,38 @@ namespace {
 // literal.
 std::vector<std::string> runtime_arguments(std::string_view line) {
     std::vector<std::string> arguments;
-    std::string argument;
-    bool in_argument = false;
+    std::optional<std::string> argument;
     bool quoted = false;
-    for (std::size_t i = 0; i < line.size();) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (!quoted && (c == ' ' || c == '\t')) {
-            if (in_argument) {
-                arguments.push_back(argument);
+            if (argument) {
+                arguments.push_back(*argument);
             }
-            argument.clear();
-            in_argument = false;
-            ++i;
+            argument.reset();
             continue;
         }
-        in_argument = true;
+        std::string& text = argument ? *argument : argument.emplace();
         if (c == '\\') {
-            std::size_t count = 0;
-            for (; i < line.size() && line[i] == '\\'; ++i) {
-                ++count;
-            }
-            const bool quote_follows = i < line.size() && line[i] == '"';
-            argument.append(quote_follows ? count / 2 : count, '\\');
-            if (quote_follows && count % 2 == 1) {
-                argument += '"';
+            const std::size_t run = std::min(line.find_first_not_of('\\', i), line.size()) - i;
+            const bool quote_follows = i + run < line.size() && line[i + run] == '"';
+            text.append(quote_follows ? run / 2 : run, '\\');
+            i += run - 1;
+            if (quote_follows && run % 2 == 1) {
+                text += '"';
                 ++i;
             }
+        } else if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+            text += '"';
+            ++i;
         } else if (c == '"') {
-            if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-                argument += '"';
-                ++i;
-            } else {
-                quoted = !quoted;
-            }
-            ++i;
+            quoted = !quoted;
         } else {
-            argument += c;
-            ++i;
+            text += c;
         }
     }
-    if (in_argument) {
-        arguments.push_back(argument);
+    if (argument) {
+        arguments.push_back(*argument);
     }
     return arguments;
 }

@@ -84,6 +84,7 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"name=", -1, true},
         {"name=HC-05 name=HC-06", -1, true},
         {"address=98D331FB1A2", -1, true},
+        {"address=98:D3:31:FB:1A-2C", -1, true},
         {"address=00:00:00:00:00:00", -1, true},
         {"--wait ten name=HC-05", -1, true},
     };

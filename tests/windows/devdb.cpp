@@ -21,7 +21,9 @@
 //       names the remote device. "devdb add-bt -" reads them from standard
 //       input, as add-usb does
 //   devdb run PROGRAM [ARG...]
-//   devdb time RUNS PROGRAM [ARG...]   median wall time in ms, and the status
+//   devdb time RUNS PROGRAM [ARG...] [-- PROGRAM [ARG...]]...
+//       median wall time in ms and the last status, a line for each program,
+//       which run in turn
 //   devdb wait-time RUNS PORTNAME FRIENDLY-NAME PROGRAM [ARG...]
 //       runs PROGRAM (comlookup-wait), adds the device a second later, and
 //       prints the median ms from the device's appearing to the program's
@@ -206,19 +208,30 @@ double median(std::vector<double> values) {
     return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Each program of `argv` (command lines split at "--") once a round, so
+// that whatever else the machine does weighs on all of them alike.
 int time_runs(int runs, int argc, char** argv) {
-    const std::string command_line = command_line_of(argc, argv);
-    std::vector<double> milliseconds;
-    long status = 0;
-    for (int i = 0; i < runs; ++i) {
-        LARGE_INTEGER start;
-        LARGE_INTEGER end;
-        QueryPerformanceCounter(&start);
-        status = run_or_die(command_line).status;
-        QueryPerformanceCounter(&end);
-        milliseconds.push_back(milliseconds_between(start, end));
+    std::vector<std::string> command_lines;
+    for (int start = 0, end; start < argc; start = end + 1) {
+        for (end = start; end < argc && std::string_view(argv[end]) != "--"; ++end) {
+        }
+        command_lines.push_back(command_line_of(end - start, argv + start));
     }
-    std::printf("%.2f %ld\n", median(milliseconds), status);
+    std::vector<std::vector<double>> milliseconds(command_lines.size());
+    std::vector<long> statuses(command_lines.size());
+    for (int i = 0; i < runs; ++i) {
+        for (std::size_t program = 0; program < command_lines.size(); ++program) {
+            LARGE_INTEGER start;
+            LARGE_INTEGER end;
+            QueryPerformanceCounter(&start);
+            statuses[program] = run_or_die(command_lines[program]).status;
+            QueryPerformanceCounter(&end);
+            milliseconds[program].push_back(milliseconds_between(start, end));
+        }
+    }
+    for (std::size_t program = 0; program < command_lines.size(); ++program) {
+        std::printf("%.2f %ld\n", median(milliseconds[program]), statuses[program]);
+    }
     return 0;
 }
 
