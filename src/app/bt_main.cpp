@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "app/fail_closed.h"
-#include "app/wait_loop.h"
+#include "app/identity_main.h"
 #include "common/port_entry.h"
 #include "common/port_survey.h"
 #include "lookup/bt_terms.h"
@@ -14,22 +14,17 @@ const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{comlookup::EXIT_NOT_F
 
 namespace {
 
-std::int32_t look(const void* context) {
-    const auto& terms = *static_cast<const comlookup::BtTerms*>(context);
-    return comlookup::select_bt_port(comlookup::survey_bt_ports(terms), terms);
-}
-
-std::int32_t find(int argc, const char* const* argv) {
-    const comlookup::BtCommand command = comlookup::read_bt_command(argc, argv);
-    if (!command.error.empty()) {
-        comlookup::write_usage_error("comlookup-bt", command.error, "comlookup-bt [--wait SECONDS] TERM...");
-        return comlookup::EXIT_NOT_FOUND;
+struct Bluetooth {
+    static constexpr const char* NAME = "comlookup-bt";
+    static constexpr const char* USAGE = "comlookup-bt [--wait SECONDS] TERM...";
+    static constexpr auto read = comlookup::read_bt_command;
+    static std::int32_t look(const comlookup::BtTerms& terms) {
+        return comlookup::select_bt_port(comlookup::survey_bt_ports(terms), terms);
     }
-    return comlookup::look_or_wait(command.wait_seconds, look, &command.terms);
-}
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    return comlookup::run_fail_closed(find, argc, argv);
+    return comlookup::run_fail_closed(comlookup::find_by_terms<Bluetooth>, argc, argv);
 }

@@ -103,6 +103,15 @@ public:
     explicit Writer(const ListingStyle& style) : style_(style) {}
 
     std::string show(std::string_view text) const { return shown(text, style_.code_page, style_.sink); }
+
+    std::string shown_list(const std::vector<std::string>& texts) const {
+        std::string list;
+        for (const std::string& text : texts) {
+            list += (list.empty() ? "" : ", ") + show(text);
+        }
+        return list;
+    }
+
     // Quoted, so that blanks at either end show; \" and \\ inside.
     std::string quote(std::string_view text) const {
         return '"' + shown(text, style_.code_page, style_.sink, true) + '"';
@@ -190,11 +199,8 @@ public:
             lines += std::string(indent, ' ') + "no device name\n";
         }
         if (!facts.address_shared_with.empty()) {
-            std::string ports;
-            for (const std::string& other : facts.address_shared_with) {
-                ports += (ports.empty() ? "" : ", ") + show(other);
-            }
-            lines += paragraph("another serial service of the same device is on " + ports, indent);
+            lines += paragraph(
+                "another serial service of the same device is on " + shown_list(facts.address_shared_with), indent);
         }
         return lines;
     }
@@ -222,11 +228,7 @@ public:
             lines += std::string(indent, ' ') + "no serial number\n";
         }
         if (!facts.serial_shared_with.empty()) {
-            std::string ports;
-            for (const std::string& other : facts.serial_shared_with) {
-                ports += (ports.empty() ? "" : ", ") + show(other);
-            }
-            lines += paragraph("the same serial number is on " + ports, indent);
+            lines += paragraph("the same serial number is on " + shown_list(facts.serial_shared_with), indent);
         }
         return lines;
     }
@@ -336,11 +338,8 @@ std::string only_names_text(const Listing& listing, const Writer& writer) {
         places.emplace_back("on devices comlookup leaves out");
     }
     if (!listing.match_classes.empty()) {
-        std::string classes;
-        for (const std::string& name : listing.match_classes) {
-            classes += (classes.empty() ? "" : ", ") + writer.show(name);
-        }
-        places.push_back("in setup class " + classes + ", which comlookup does not read");
+        places.push_back("in setup class " + writer.shown_list(listing.match_classes) +
+                         ", which comlookup does not read");
     }
     if (listing.absent_matches > 0) {
         places.emplace_back("on devices not present now: is the device plugged in?");

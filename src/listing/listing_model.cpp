@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
 #include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr bool is_blank(char c) {
     return c == ' ' || c == '\t';
-}
-
-// ASCII only: bytes above 0x7F mean different letters in different code
-// pages, and this is a hint, not a match.
-constexpr char folded(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Lower case, each run of blanks one blank, no blanks at either end, as a
@@ -40,7 +35,7 @@ std::vector<std::string> loose_characters(std::string_view text, const CodePage&
         }
         // Only a character of one byte can be an ASCII letter: a trail byte
         // of a double-byte character may look like one.
-        loose.emplace_back(bytes.size() == 1 ? std::string(1, folded(bytes[0])) : std::string(bytes));
+        loose.emplace_back(bytes.size() == 1 ? std::string(1, ascii_folded(bytes[0])) : std::string(bytes));
     }
     return loose;
 }

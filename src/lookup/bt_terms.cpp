@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/ascii.h"
 #include "lookup/select_port.h"
 
 namespace comlookup {
@@ -9,37 +10,9 @@ namespace {
 
 constexpr std::size_t ADDRESS_DIGITS = 12;
 
-constexpr char folded(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool starts_ignoring_ascii_case(std::string_view text, std::string_view start) {
-    if (text.size() < start.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < start.size(); ++i) {
-        if (folded(text[i]) != folded(start[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Exactly 12 hex digits in either case, most significant first.
 std::optional<std::uint64_t> address_digits(std::string_view text) {
-    if (text.size() != ADDRESS_DIGITS) {
-        return std::nullopt;
-    }
-    std::uint64_t address = 0;
-    for (const char c : text) {
-        const char f = folded(c);
-        const int digit = f >= '0' && f <= '9' ? f - '0' : f >= 'a' && f <= 'f' ? f - 'a' + 10 : -1;
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        address = address << 4 | static_cast<std::uint64_t>(digit);
-    }
-    return address;
+    return text.size() == ADDRESS_DIGITS ? hex_value(text, ADDRESS_DIGITS) : std::nullopt;
 }
 
 // "98D331FB1A2C", "98:D3:31:FB:1A:2C" or "98-d3-31-fb-1a-2c"; one separator throughout.

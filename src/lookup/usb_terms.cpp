@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/ascii.h"
 #include "lookup/command_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/wait_command.h"
@@ -10,38 +11,10 @@
 namespace comlookup {
 namespace {
 
-constexpr char folded(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (folded(a[i]) != folded(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// 1 to `digits` hex digits, as Windows writes IDs (upper case) or as a user
-// types them (either case).
+// Narrowed for the IDs, which have at most 4 digits.
 std::optional<std::uint32_t> hex_number(std::string_view text, std::size_t digits) {
-    if (text.empty() || text.size() > digits) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (const char c : text) {
-        const char f = folded(c);
-        const int digit = f >= '0' && f <= '9' ? f - '0' : f >= 'a' && f <= 'f' ? f - 'a' + 10 : -1;
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return value;
+    const auto value = hex_value(text, digits);
+    return value ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*value)) : std::nullopt;
 }
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
@@ -109,7 +82,7 @@ InstanceIdReading read_instance_id(std::string_view instance_id) {
         if (!reading.identity.vid || !reading.identity.pid || fields.size() != 3 || fields[2].empty()) {
             return {};
         }
-        const char channel = folded(fields[2].back());
+        const char channel = ascii_folded(fields[2].back());
         if (channel >= 'a' && channel <= 'z') {
             reading.identity.interface_number = static_cast<std::uint32_t>(channel - 'a');
             reading.identity.serial = serial_number(fields[2].substr(0, fields[2].size() - 1));
