@@ -8,10 +8,12 @@
 //   devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT]
 //                 [location=TEXT] [hwid=ID]... [path=TEXT]... [-- PORTNAME FRIENDLY-NAME INSTANCE-ID ...]
 //       a Ports device with this instance ID, hardware IDs (hwid=, in
-//       order) and location paths of its own (path=, in order); with parent=, also a USB-class device with that ID
-//       unless one exists (an existing one is kept as it is), which gets product= (its bus-reported description) and
-//       location=; without, the port itself gets them. A call to Wine costs far more than a device: add many at once,
-//       beyond the 32767 characters of a Windows command line with
+//       order) and location paths of its own (path=, in order); with
+//       parent=, also a USB-class device with that ID unless one exists (an
+//       existing one is kept as it is), which gets product= (its
+//       bus-reported description) and location=; without, the port itself
+//       gets them. A call to Wine costs far more than a device: add many at
+//       once, beyond the 32767 characters of a Windows command line with
 //   devdb add-usb -   the same arguments on standard input, one a line
 //   devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [-- ...]
 //       a Ports device with this instance ID and, with unique=, that
