@@ -72,9 +72,8 @@ void CompanionRun::suggestions(const std::string& words, std::size_t fewest, con
     failures_ += enough ? 0 : 1;
     std::printf("%-4s comlookup-list %s suggests %u %s commands%s\n", enough ? "ok" : "FAIL", words.c_str(),
                 static_cast<unsigned>(suggested), program_.c_str(), why.empty() ? "" : (" and says: " + why).c_str());
-    if (!enough) {
-        std::printf("%s", listing.output.c_str());
-    }
+    // The listing itself, for the log: what a user would have seen.
+    std::printf("%s", listing.output.c_str());
 }
 
 void CompanionRun::wait(const std::string& arguments, const std::vector<FakePort>& devices, std::int32_t expected,
