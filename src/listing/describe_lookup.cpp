@@ -456,11 +456,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
             by_bluetooth;
     }
     if (!doubtful.empty()) {
-        std::string others;
-        for (const std::string& other : unsure) {
-            add(others, writer.show(other));
-        }
-        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: " + others +
+        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: " + writer.shown_list(unsure) +
                                         " could not be read in full, and the command that would pick it out might "
                                         "fit that device too.");
     }
