@@ -97,10 +97,10 @@ Suggestion first_alone(const std::vector<const SurveyedPort*>& listed, std::size
                 unsure.push_back(listed[other]->port_name);
             }
         }
-        const std::optional<std::vector<std::string>> pasted = words(terms);
         if (!alone) {
             continue;
         }
+        const std::optional<std::vector<std::string>> pasted = words(terms);
         if (!pasted) {
             suggestion.unpasteable = true;
             continue;
