@@ -9,11 +9,6 @@ namespace {
 // Where each paired device has its node, named by the device.
 constexpr GUID BLUETOOTH_CLASS{0xe0cbf06c, 0xcd8b, 0x4647, {0xbb, 0x8a, 0x26, 0x3b, 0x43, 0xf0, 0xf9, 0x74}};
 
-struct TextRead {
-    std::optional<std::string> text;  // none: absent, or too long to be what Windows wrote
-    DWORD error = ERROR_SUCCESS;      // a failure other than those
-};
-
 TextRead read_unique_id(HDEVINFO set, SP_DEVINFO_DATA& device) {
     const RegistryKey key(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
     if (!key) {

@@ -3,6 +3,7 @@
 // The reads of one device that every walk shares; internal to discovery.
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/port_survey.h"
@@ -17,6 +18,12 @@ using NameBuffer = std::array<char, NAME_BUFFER_SIZE>;
 // Registry data need not end in a NUL byte, and a value may fill the whole
 // buffer: the text is cut at 255 bytes rather than read past the end.
 std::string text_of(const NameBuffer& buffer);
+
+// A text that a device may lack.
+struct TextRead {
+    std::optional<std::string> text;  // none: absent, too long to be what Windows wrote, or of another type
+    DWORD error = ERROR_SUCCESS;      // a failure other than those
+};
 
 struct ReadResult {
     SkipReason skip = SkipReason::none;

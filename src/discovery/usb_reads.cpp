@@ -20,11 +20,6 @@ namespace {
 // descriptors at most 126. Anything longer is not what Windows wrote.
 constexpr DWORD TEXT_CHARACTERS = 256;
 
-struct TextRead {
-    std::optional<std::string> text;  // none: absent, too long or of another type
-    DWORD error = ERROR_SUCCESS;      // a failure other than those
-};
-
 // An absent or oversized text is a device without that part; only other
 // failures make the identity unreadable.
 TextRead failed_text_read(DWORD error) {

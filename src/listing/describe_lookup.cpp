@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lookup/bt_terms.h"
+#include "lookup/command_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
 
@@ -85,12 +86,7 @@ std::string unread_parts(unsigned parts) {
             names.push_back(name);
         }
     }
-    std::string text = "its";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        text += i == 0 ? " " : i + 1 == names.size() ? " and " : ", ";
-        text += names[i];
-    }
-    return text;
+    return "its " + in_words(names);
 }
 
 // A console of 80 columns wraps a line of 80 onto the next.
@@ -405,16 +401,19 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
     std::string by_name;
     std::string by_identity;
     std::string by_bluetooth;
-    std::string none;
-    bool bluetooth_none = false;
-    std::string unsafe;
-    std::string doubtful;
+    // Port names: of those nothing picks out, and of the devices that might also fit their commands.
+    std::vector<std::string> none;
+    std::vector<std::string> unsafe;
+    std::vector<std::string> doubtful;
     std::vector<std::string> unsure;
-    const auto add = [](std::string& list, const std::string& item) { list += (list.empty() ? "" : ", ") + item; };
+    bool bluetooth_none = false;
     for (const Suggestion& suggestion : listing.suggestions) {
         const std::string port = writer.show(suggestion.port_name);
         if (suggestion.kind == SuggestionKind::none) {
-            add(suggestion.unpasteable ? unsafe : !suggestion.unsure_of.empty() ? doubtful : none, port);
+            (suggestion.unpasteable          ? unsafe
+             : !suggestion.unsure_of.empty() ? doubtful
+                                             : none)
+                .push_back(suggestion.port_name);
             bluetooth_none = bluetooth_none || suggestion.bluetooth;
             for (const std::string& other : suggestion.unsure_of) {
                 if (std::find(unsure.begin(), unsure.end(), other) == unsure.end()) {
@@ -456,20 +455,21 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
             by_bluetooth;
     }
     if (!doubtful.empty()) {
-        text += '\n' + writer.paragraph("Nothing picks out " + doubtful + " for sure: " + writer.shown_list(unsure) +
+        text += '\n' + writer.paragraph("Nothing picks out " + writer.shown_list(doubtful) +
+                                        " for sure: " + writer.shown_list(unsure) +
                                         " could not be read in full, and the command that would pick it out might "
                                         "fit that device too.");
     }
     if (!unsafe.empty()) {
         text +=
-            '\n' + writer.paragraph("Nothing picks out " + unsafe +
+            '\n' + writer.paragraph("Nothing picks out " + writer.shown_list(unsafe) +
                                     " safely: the command that would pick it out holds a quote or a control character, "
                                     "which cmd.exe does not pass on as it stands.");
     }
     if (!none.empty()) {
         std::string why;
         if (!by_name.empty() || !by_identity.empty() || !by_bluetooth.empty() || !doubtful.empty() || !unsafe.empty()) {
-            why = "Nothing picks out " + none + ".";
+            why = "Nothing picks out " + writer.shown_list(none) + ".";
         } else if (listing.names_alike == NamesAlike::same) {
             why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";
         } else if (listing.names_alike == NamesAlike::differ_in_port_only) {
@@ -477,7 +477,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
                 "No query without the port number tells these devices apart: their friendly names differ only in "
                 "it.";
         } else {
-            why = "No query without its port number picks out " + none + ".";
+            why = "No query without its port number picks out " + writer.shown_list(none) + ".";
         }
         const std::string_view also = bluetooth_none ? " and \"Bluetooth serial ports\"" : "";
         text +=

@@ -63,10 +63,6 @@ std::optional<std::uint64_t> unique_id_address(std::string_view unique_id) {
     return address_digits(unique_id.substr(hash + 1, end - hash - 1));
 }
 
-bool text_term(std::optional<std::string>& term, std::string_view value) {
-    return stored(term, std::optional<std::string>(value));
-}
-
 // An incoming port's all zeros belong to no device.
 constexpr TermKey<BtTerms> BT_KEYS[] = {
     {"name", [](std::string_view value, BtTerms& terms) { return text_term(terms.name, value); }, ""},

@@ -19,8 +19,8 @@ TermsStart read_terms_start(int argc, const char* const* argv) {
     return start;
 }
 
-std::string keys_text(const std::vector<std::string_view>& names) {
-    std::string text = names.size() == 1 ? "the key is " : "the keys are ";
+std::string in_words(const std::vector<std::string_view>& names) {
+    std::string text;
     for (std::size_t i = 0; i < names.size(); ++i) {
         text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
     }

@@ -40,8 +40,8 @@ struct TermsStart {
 };
 TermsStart read_terms_start(int argc, const char* const* argv);
 
-// "the keys are vid, pid and serial", for an unknown key.
-std::string keys_text(const std::vector<std::string_view>& names);
+// "vid, pid and serial".
+std::string in_words(const std::vector<std::string_view>& names);
 
 // Stores a value that was read, for a TermKey's `read`.
 template <typename Value>
@@ -51,6 +51,11 @@ bool stored(std::optional<Value>& term, std::optional<Value> value) {
     }
     term = std::move(value);
     return true;
+}
+
+// Stores a text value as it stands, for a TermKey's `read`.
+inline bool text_term(std::optional<std::string>& term, std::string_view value) {
+    return stored(term, std::optional<std::string>(value));
 }
 
 // Reads the command line against `keys`, stopping at its first fault. The
@@ -80,7 +85,8 @@ TermCommand<Terms> read_term_command(int argc, const char* const* argv, std::spa
             for (const TermKey<Terms>& k : keys) {
                 names.push_back(k.name);
             }
-            return failed(which + " has an unknown key: " + keys_text(names));
+            return failed(which + " has an unknown key: " + (names.size() == 1 ? "the key is " : "the keys are ") +
+                          in_words(names));
         }
         const std::string term = which + ", " + std::string(name) + "=, ";
         const auto place = static_cast<std::size_t>(key - keys.begin());

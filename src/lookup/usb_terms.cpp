@@ -168,10 +168,6 @@ std::optional<std::uint16_t> usb_id(std::string_view value) {
     return number ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*number)) : std::nullopt;
 }
 
-bool text_term(std::optional<std::string>& term, std::string_view value) {
-    return stored(term, std::optional<std::string>(value));
-}
-
 // In the order the unknown-key error names them.
 constexpr TermKey<UsbTerms> USB_KEYS[] = {
     {"vid", [](std::string_view value, UsbTerms& terms) { return stored(terms.vid, usb_id(value)); },
