@@ -162,11 +162,9 @@ int main(int argc, char** argv) {
         const bool lookup_ok = (lookup.status == -1 || lookup.status == -2) && lookup.out.empty() && lookup.err.empty();
         const bool list_failed =
             list.status == 1 && list.out.empty() && list.err == "comlookup-list: out of memory\r\n";
-        const bool list_whole = list.status == 0 && list.err.empty() &&
-                                list.out.ends_with(
-                                    "\r\nexit status -2: 2 listed devices' "
-                                    "friendly names begin with the query (marked "
-                                    "*); comlookup needs exactly one\r\n");
+        const bool list_whole =
+            list.status == 0 && list.err.empty() &&
+            list.out.ends_with("\r\nexit status -2: 2 listed devices match (marked *); comlookup needs one\r\n");
         lookup_starved += lookup.status == -1 ? 1 : 0;
         list_starved += list_failed ? 1 : 0;
         failures += (lookup_ok ? 0 : 1) + (list_failed || list_whole ? 0 : 1);
