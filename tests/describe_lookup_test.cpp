@@ -224,6 +224,9 @@ TEST(DescribeLookup, ShowsEveryDeviceWithItsStatusOrWhyItIsLeftOut) {
         "      -1  COM-1     \"Odd port\"",
         "                    a caller takes status -1 for \"no device matches\"",
         "",
+        "The words reach into \" (COM7)\", the port number Windows adds to the name: they",
+        "stop matching once Windows gives the device another port. Without it, comlookup",
+        "Port gives -2: more than one device matches.",
         "exit status 7: exactly one listed device matches the query, on COM7",
     };
     EXPECT_EQ(expected, lines_of(listing(survey, args)));

@@ -162,5 +162,38 @@ TEST(Meets, EveryTermAgainstWhatTheDeviceHas) {
     }
 }
 
+// The values other tools give: pyserial's FTDI serial number with the
+// channel letter, and its LOCATION from the first location path.
+TEST(Meets, WhatPyserialReports) {
+    UsbIdentity channel_b = read_instance_id("FTDIBUS\\VID_0403+PID_6010+FT4ABCDB\\0000").identity;
+    channel_b.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(5)#USB(4)", "ACPI(_SB_)#ACPI(PCI0)#ACPI(HS05)#USB(4)"};
+    UsbIdentity interface_2 = read_instance_id("USB\\VID_2E8A&PID_000A&MI_02\\6&1A2B3C4D&0&0002").identity;
+    interface_2.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(5)#USB(4)"};
+    const struct {
+        const char* term;
+        Fit channel_fit;
+        Fit interface_fit;
+    } cases[] = {
+        {"serial=FT4ABCD", Fit::yes, Fit::no}, {"serial=ft4abcdb", Fit::yes, Fit::no},
+        {"serial=FT4ABCDA", Fit::no, Fit::no}, {"serial=FT4ABCDBB", Fit::no, Fit::no},
+        {"path=1-5.4", Fit::yes, Fit::yes},    {"path=2-5.4", Fit::yes, Fit::yes},
+        {"path=1-5.4:x.1", Fit::yes, Fit::no}, {"path=1-5.4:x.2", Fit::no, Fit::yes},
+        {"path=1-5", Fit::no, Fit::no},        {"path=1-5.4.1", Fit::no, Fit::no},
+        {"path=1-4", Fit::no, Fit::no},        {"path=1-5.4:2", Fit::no, Fit::no},
+        {"path=5.4", Fit::no, Fit::no},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.term);
+        const testing::Args args({c.term});
+        const UsbCommand command = read_usb_command(args.argc(), args.argv.data());
+        ASSERT_EQ("", command.error);
+        EXPECT_EQ(c.channel_fit, fits(channel_b, command.terms));
+        EXPECT_EQ(c.interface_fit, fits(interface_2, command.terms));
+    }
+    EXPECT_TRUE(channel_b.ftdi_channel);
+    EXPECT_TRUE(read_instance_id("USB\\VID_0403&PID_6010\\6&9358AC4&0&2").identity.socket_id);
+    EXPECT_FALSE(read_instance_id("USB\\VID_0403&PID_6010\\0ABC01").identity.socket_id);
+}
+
 }  // namespace
 }  // namespace comlookup

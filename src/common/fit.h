@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string_view>
+#include <vector>
+
 namespace comlookup {
 
 // How a device stands to a command's TERMs: it meets them, it does not, or
@@ -17,6 +20,21 @@ constexpr Fit both(Fit a, Fit b) {
 
 constexpr Fit fit_of(bool met) {
     return met ? Fit::yes : Fit::no;
+}
+
+// How a device stands to one TERM of a command line, named by its key.
+struct TermFit {
+    std::string_view key;
+    Fit fit = Fit::yes;
+};
+
+// How it stands to them all.
+inline Fit all_of(const std::vector<TermFit>& fits) {
+    Fit fit = Fit::yes;
+    for (const TermFit& term : fits) {
+        fit = both(fit, term.fit);
+    }
+    return fit;
 }
 
 }  // namespace comlookup

@@ -40,6 +40,8 @@ struct SurveyedPort {
     std::string class_name = {};   // outside the ports setup class only
     UsbIdentity usb = {};          // as much as the walk was asked to read
     BtIdentity bt = {};            // likewise; named only by a walk of the Bluetooth class
+    // The problem Windows reports with the device (Device Manager's "Code 10" and the like); none: none.
+    std::optional<std::uint32_t> problem = std::nullopt;
 
     bool operator==(const SurveyedPort&) const = default;
 };

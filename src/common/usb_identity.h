@@ -21,6 +21,12 @@ struct UsbIdentity {
     // order Windows lists them; and the port's own where it is one interface of the device ("...#USBMI(0)").
     std::vector<std::string> paths = {};
     std::vector<std::string> port_paths = {};
+    // A channel of an FTDI chip, "FTDIBUS\VID_0403+PID_6001+A600ARJHA\0000": other tools give its serial
+    // number with the channel letter, as that ID holds it.
+    bool ftdi_channel = false;
+    // The USB device's instance ID ends in a part Windows made up from its socket ("6&9358AC4&0&2"): the
+    // device reported no serial number, or another of its IDs already had the one it reported.
+    bool socket_id = false;
     // The parts whose reads failed for a reason other than absence (USB_...
     // bits), and the platform's error code for the first of them. A TERM on
     // such a part can neither be met nor ruled out.
@@ -47,7 +53,8 @@ struct UsbTerms {
     std::optional<std::uint32_t> interface_number = std::nullopt;
     std::optional<std::string> product = std::nullopt;   // the product name begins with it, byte for byte
     std::optional<std::string> location = std::nullopt;  // exactly
-    std::optional<std::string> path = std::nullopt;      // one of the location paths, ignoring ASCII case
+    // One of the location paths, ignoring ASCII case; or pyserial's LOCATION ("1-5.4", "1-5.4:x.0").
+    std::optional<std::string> path = std::nullopt;
 
     bool operator==(const UsbTerms&) const = default;
 };

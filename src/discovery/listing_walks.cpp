@@ -1,13 +1,17 @@
 // The walks only comlookup-list makes: comlookup.exe links none of this.
 #include "discovery/device_reads.h"
 
-// Must come first: makes devguid.h define GUID_DEVCLASS_PORTS, not just declare it.
+// Must come first: makes devguid.h and devpkey.h define GUID_DEVCLASS_PORTS
+// and the property keys, not just declare them.
 #include <initguid.h>
 
 #include <devguid.h>
+#include <devpkey.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -40,6 +44,19 @@ std::string class_name(const GUID& setup_class) {
     return std::string(name.data());
 }
 
+// Device Manager's "Code 10" and the like; 0 is no problem. The property
+// is the one way to it here: CM_Get_DevNode_Status is a stub under Wine.
+std::optional<std::uint32_t> problem_code(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    DEVPROPTYPE type = 0;
+    std::uint32_t code = 0;
+    if (!SetupDiGetDevicePropertyW(set, &device, &DEVPKEY_Device_ProblemCode, &type, reinterpret_cast<BYTE*>(&code),
+                                   sizeof code, nullptr, 0) ||
+        type != DEVPROP_TYPE_UINT32 || code == 0) {
+        return std::nullopt;
+    }
+    return code;
+}
+
 // Device Manager shows a device's description where it has no friendly
 // name, and its instance ID and USB or Bluetooth identity tell apart devices
 // whose names are the same. The listing names Bluetooth ports itself.
@@ -49,6 +66,7 @@ void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
     if (port.friendly_name.empty()) {
         port.description = description(set, device);
     }
+    port.problem = problem_code(set, device);
 }
 
 }  // namespace

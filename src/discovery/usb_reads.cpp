@@ -209,6 +209,7 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
             identity.vid = identity.vid ? identity.vid : reading.identity.vid;
             identity.pid = identity.pid ? identity.pid : reading.identity.pid;
             identity.serial = reading.identity.serial;
+            identity.socket_id = reading.identity.socket_id;
             if (wants_location && (terms == nullptr || in_the_running(identity, *terms, false, paths_known))) {
                 if (const std::optional<TextRead> location = enum_key_location(parent_id)) {
                     identity.location = location->text;

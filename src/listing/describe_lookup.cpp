@@ -23,7 +23,9 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    ": what comlookup sees, and why a query gives what it gives.\n"
                                    "\n"
                                    "Usage: comlookup-list [WORD...]\n"
-                                   "       comlookup-list --json [WORD...]\n"
+                                   "       comlookup-list --usb TERM...\n"
+                                   "       comlookup-list --bt TERM...\n"
+                                   "       comlookup-list --json [WORD... | --usb TERM... | --bt TERM...]\n"
                                    "\n"
                                    "Lists the present devices of the Ports class as comlookup sees them, in\n"
                                    "the order it reads them: for each, the exit status comlookup gives when\n"
@@ -39,6 +41,10 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "are quoted as a command line needs.\n"
                                    "To comlookup, -h, --help and /? are query words like any other: the\n"
                                    "listing for them follows this text.\n"
+                                   "\n"
+                                   "--usb and --bt, as the first word, say the same of a comlookup-usb or\n"
+                                   "comlookup-bt command line: the devices that meet every TERM (*), those\n"
+                                   "that meet all but one (~), with the TERM they miss and their own value.\n"
                                    "\n"
                                    "--json, as the first word only, writes the same listing as one JSON\n"
                                    "document. To comlookup --json is a query word too: the status it states\n"
@@ -226,7 +232,33 @@ public:
         if (!facts.serial_shared_with.empty()) {
             lines += paragraph("the same serial number is on " + shown_list(facts.serial_shared_with), indent);
         }
+        lines += maybe_shared_lines(facts, indent) + problem_lines(port, indent);
         return lines;
+    }
+
+    // Windows gives a serial number to the first adapter of its kind plugged
+    // in and names the next by its socket, so neither tells which is which.
+    std::string maybe_shared_lines(const DeviceFacts& facts, std::size_t indent) const {
+        if (facts.serial_maybe_shared_with.empty()) {
+            return {};
+        }
+        const std::string others = shown_list(facts.serial_maybe_shared_with);
+        return paragraph(
+            (facts.device.usb.serial ? "its serial number may also be that of " + others +
+                                           ", of the same IDs, which Windows names by its socket"
+                                     : "it may report the serial number of " + others + ", of the same IDs") +
+                ": Windows gives a serial number to the first of them plugged in",
+            indent);
+    }
+
+    std::string problem_lines(const SurveyedPort& port, std::size_t indent) const {
+        if (!port.problem) {
+            return {};
+        }
+        const std::string words = problem_words(*port.problem);
+        return paragraph("Windows reports a problem with this device (code " + std::to_string(*port.problem) +
+                             (words.empty() ? "" : ": " + words) + "): the port may not open",
+                         indent);
     }
 
     // The columns before a row's name, `head` and the port name, ending at
@@ -281,6 +313,24 @@ public:
         } else if (show_near_misses && facts.standing == Standing::further_in) {
             mark = '~';
             note = "near miss: holds the query further in, not at its start";
+        }
+        switch (facts.terms_met) {
+            case TermsMet::not_weighed:
+            case TermsMet::fewer:
+                break;
+            case TermsMet::all:
+                mark = '*';
+                note = "meets every TERM";
+                break;
+            case TermsMet::all_but_one:
+                mark = '~';
+                note = "meets all but " + show(facts.missed) +
+                       (facts.own.empty() ? ": it has none" : "; its own is " + show(facts.own));
+                break;
+            case TermsMet::unknown:
+                mark = '?';
+                note = "might meet every TERM: a part of it could not be read";
+                break;
         }
         if (const std::string odd = listed ? misreading(port.port_name) : ""; !odd.empty()) {
             note += note.empty() ? odd : "; " + odd;
@@ -347,8 +397,49 @@ std::string only_names_text(const Listing& listing, const Writer& writer) {
     return text.empty() ? text : text + (text.ends_with('?') ? "" : ".");
 }
 
+std::string port_name_of_status(const Listing& listing) {
+    for (const DeviceFacts& facts : listing.present) {
+        if (facts.terms_met == TermsMet::all) {
+            return facts.device.port_name;
+        }
+    }
+    return {};
+}
+
 std::string status_head(const Listing& listing) {
     return "exit status " + std::to_string(listing.status) + ": ";
+}
+
+// What a comlookup-usb or comlookup-bt command line gives, and why; what
+// more there is to say goes into `above`.
+std::string terms_meaning(const Listing& listing, const Writer& writer, std::string& above) {
+    const TermsCommand& terms = *listing.terms;
+    if (!terms.error.empty()) {
+        above += writer.paragraph(terms.program + ": " + terms.error + ". Usage: " + terms.program +
+                                  " [--wait SECONDS] TERM...");
+        return terms.program + " refuses the command line";
+    }
+    if (listing.present_failed) {
+        return "the walk of the device database is incomplete (see above)";
+    }
+    if (!terms.unknown.empty()) {
+        above += writer.paragraph(writer.shown_list(terms.unknown) + " could not be read in full (marked ?): " +
+                                  terms.program + " answers -1 rather than risk another device's port.");
+        return "a device that could not be read in full might meet every TERM";
+    }
+    if (terms.meet_all == 1) {
+        return "exactly one listed device meets every TERM, on " + writer.show(port_name_of_status(listing));
+    }
+    if (terms.meet_all > 1) {
+        return std::to_string(terms.meet_all) + " listed devices meet every TERM (marked *); " + terms.program +
+               " needs one";
+    }
+    const bool near = std::any_of(listing.present.begin(), listing.present.end(),
+                                  [](const DeviceFacts& facts) { return facts.terms_met == TermsMet::all_but_one; });
+    if (near) {
+        above += writer.paragraph("Devices that meet all but one TERM are marked ~.");
+    }
+    return "no listed device meets every TERM";
 }
 
 // The last line, "exit status N: ...", short enough for any console, and
@@ -356,6 +447,20 @@ std::string status_head(const Listing& listing) {
 std::string status_lines(const Listing& listing, const Writer& writer) {
     std::string above;
     std::string meaning;
+    if (listing.terms) {
+        meaning = terms_meaning(listing, writer, above);
+        return '\n' + above + status_head(listing) + meaning + '\n';
+    }
+    if (const std::optional<PortInWords>& port = listing.port_in_words) {
+        above += writer.paragraph(
+            "The words reach into " + writer.quote(port->suffix) +
+            ", the port number Windows adds to the name: they stop matching once Windows gives the device another "
+            "port." +
+            (port->shorter.empty()
+                 ? ""
+                 : " Without it, " + writer.show(port->shorter) + " gives " + std::to_string(port->status) +
+                       (port->status == EXIT_AMBIGUOUS ? ": more than one device matches." : ".")));
+    }
     switch (listing.state) {
         case QueryState::missing:
             meaning = listing.no_words ? "no query was given" : "no query: the first word is empty";
@@ -502,6 +607,13 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
                                 "(" + std::to_string(bytes) + (bytes == 1 ? " byte)" : " bytes)")},
                                0) +
                 '\n';
+    }
+    if (listing.terms) {
+        std::vector<std::string> words{"Command:", listing.terms->program};
+        for (const std::string& word : listing.terms->words) {
+            words.push_back(writer.show(command_line_argument(word)));
+        }
+        text += writer.wrapped(words, 0) + '\n';
     }
     for (const WalkFailure& failure : listing.failures) {
         text += writer.paragraph(failure_text(failure)) + '\n';

@@ -14,7 +14,7 @@ namespace {
 
 class JsonWriter {
 public:
-    explicit JsonWriter(const CodePage& code_page) : code_page_(code_page) {}
+    JsonWriter(const CodePage& code_page, bool terms) : code_page_(code_page), terms_(terms) {}
 
     std::string text(std::string_view value) const { return json_string(value, code_page_); }
     std::string text_or_null(const std::optional<std::string>& value) const { return value ? text(*value) : "null"; }
@@ -52,7 +52,13 @@ public:
             {"bluetooth_address", port.bt.address ? '"' + address_text(*port.bt.address) + '"' : "null"},
             {"bluetooth_name", text_or_null(port.bt.name)},
             {"incoming", port.bt.bluetooth ? (port.bt.incoming ? "true" : "false") : "null"},
+            {"problem", number_or_null(port.problem)},
         };
+        if (terms_) {
+            fields.emplace_back("terms_met", terms_met(facts.terms_met));
+            fields.emplace_back("missed", nonempty_or_null(facts.missed));
+            fields.emplace_back("own", nonempty_or_null(facts.own));
+        }
         if (with_class) {
             fields.emplace_back("class", text(port.class_name));
         }
@@ -78,15 +84,32 @@ public:
         return out + "\n  ]";
     }
 
+    static std::string terms_met(TermsMet met) {
+        switch (met) {
+            case TermsMet::not_weighed:
+                break;
+            case TermsMet::all:
+                return "\"all\"";
+            case TermsMet::all_but_one:
+                return "\"all_but_one\"";
+            case TermsMet::unknown:
+                return "\"unknown\"";
+            case TermsMet::fewer:
+                return "\"fewer\"";
+        }
+        return "null";
+    }
+
 private:
     const CodePage& code_page_;
+    bool terms_;  // a comlookup-usb or comlookup-bt command line is weighed
 };
 
 }  // namespace
 
 std::string describe_lookup_json(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page) {
     const Listing listing = model_listing(surveys, argc, argv, code_page);
-    const JsonWriter json(code_page);
+    const JsonWriter json(code_page, listing.terms.has_value());
     std::string suggestions = "null";
     if (!listing.suggestions.empty()) {
         suggestions = "[";
@@ -98,6 +121,25 @@ std::string describe_lookup_json(const Surveys& surveys, int argc, const char* c
         }
         suggestions += "\n  ]";
     }
+    // A comlookup-usb or comlookup-bt command line: its program, TERMs and what is wrong with it.
+    std::string command = "null";
+    if (listing.terms) {
+        std::string words = "[";
+        for (const std::string& word : listing.terms->words) {
+            words += (words.size() > 1 ? ", " : "") + json.text(word);
+        }
+        command = JsonWriter::object({{"program", json.text(listing.terms->program)},
+                                      {"terms", words + "]"},
+                                      {"error", json.nonempty_or_null(listing.terms->error)}},
+                                     "  ");
+    }
+    std::string port_in_words = "null";
+    if (const std::optional<PortInWords>& port = listing.port_in_words) {
+        port_in_words = JsonWriter::object({{"suffix", json.text(port->suffix)},
+                                            {"shorter", json.nonempty_or_null(port->shorter)},
+                                            {"status", std::to_string(port->status)}},
+                                           "  ");
+    }
     return JsonWriter::object(
                {
                    {"version", json.text(COMLOOKUP_VERSION)},
@@ -108,6 +150,8 @@ std::string describe_lookup_json(const Surveys& surveys, int argc, const char* c
                    {"other_classes", json.devices(listing.other_classes, true)},
                    {"not_present", json.devices(listing.not_present, false)},
                    {"suggestions", suggestions},
+                   {"command", command},
+                   {"port_in_words", port_in_words},
                },
                "") +
            '\n';

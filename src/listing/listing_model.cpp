@@ -121,24 +121,48 @@ Suggestion first_alone(const std::vector<const SurveyedPort*>& listed, std::size
     return suggestion;
 }
 
-// By USB identity: by serial number where that is unique, else by location
-// path, with the interface where the device has several ports.
-Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
+// Whether no other weighed device's product name begins with `index`'s, nor
+// its with theirs: a name that tells it apart on any socket. The other ports
+// of the same USB device share it rightly.
+bool product_apart(const std::vector<const SurveyedPort*>& listed, std::size_t index) {
+    const UsbIdentity& identity = listed[index]->usb;
+    if (!identity.product || identity.product->empty()) {
+        return false;
+    }
+    for (std::size_t other = 0; other < listed.size(); ++other) {
+        const UsbIdentity& theirs = listed[other]->usb;
+        const bool same_device = !identity.paths.empty() && theirs.paths == identity.paths;
+        if (other != index && !same_device && theirs.product &&
+            (theirs.product->starts_with(*identity.product) || identity.product->starts_with(*theirs.product))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// By USB identity: by serial number where that is unique and no other
+// adapter of its IDs may report it too, by a product name that tells it
+// apart, else by location path; each with the interface where the device has
+// several ports.
+Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index, bool serial_trusted,
                           const CodePage& code_page) {
     const UsbIdentity& identity = listed[index]->usb;
     // Never by "Location information": its hub number follows the order
     // the hubs were found in, and may pass to another hub after a restart.
     const std::optional<std::string> path =
         identity.paths.empty() ? std::nullopt : std::optional<std::string>(identity.paths.front());
+    const std::optional<std::string> none;
+    const std::optional<std::string>& serial = serial_trusted ? identity.serial : none;
+    const std::optional<std::string>& product = product_apart(listed, index) ? identity.product : none;
     std::vector<UsbTerms> choices;
-    for (const std::optional<std::string>* part : {&identity.serial, &path}) {
+    for (const std::optional<std::string>* part : {&serial, &product, &path}) {
         if (!identity.vid || !identity.pid || !*part || (*part)->empty()) {
             continue;
         }
         UsbTerms terms;
         terms.vid = identity.vid;
         terms.pid = identity.pid;
-        (part == &identity.serial ? terms.serial : terms.path) = **part;
+        (part == &serial ? terms.serial : part == &product ? terms.product : terms.path) = **part;
         choices.push_back(terms);
         if (identity.interface_number) {
             terms.interface_number = identity.interface_number;
@@ -167,7 +191,172 @@ Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::si
         [&](const BtTerms& terms) { return bt_term_words(terms, pasted); }, SuggestionKind::bluetooth, "comlookup-bt");
 }
 
+// Present devices of one vendor and product ID where one has a serial
+// number and another an instance ID made from its socket: Windows gives a
+// serial number to the first of them plugged in, so both may report it.
+void mark_serials_maybe_shared(const Survey& present, std::vector<DeviceFacts>& facts) {
+    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+        const UsbIdentity& usb = present.devices[i].usb;
+        for (std::size_t other = 0; other < present.devices.size() && usb.vid && usb.pid; ++other) {
+            const UsbIdentity& theirs = present.devices[other].usb;
+            if (theirs.vid == usb.vid && theirs.pid == usb.pid &&
+                ((usb.serial && theirs.socket_id) || (usb.socket_id && theirs.serial))) {
+                facts[i].serial_maybe_shared_with.push_back(present.devices[other].port_name);
+            }
+        }
+    }
+}
+
+// The first word of `words` that gives `key`, "key=...": how a TERM was
+// given, or how the listing shows a device's own value for it.
+std::string word_for(const std::vector<std::string>& words, std::string_view key) {
+    for (const std::string& word : words) {
+        if (word.size() > key.size() && word.starts_with(key) && word[key.size()] == '=') {
+            return word;
+        }
+    }
+    return {};
+}
+
+// How each listed device stands to a command line of `program`, its TERMs
+// read as the program reads them, and the status it gives, through its own
+// selection. `term_fits` weighs a device against each TERM, `own_words`
+// words a device's identity as TERMs.
+template <typename Terms, typename TermFits, typename OwnWords, typename Select>
+void weigh_terms(Listing& listing, const Survey& present, std::string_view program, const TermCommand<Terms>& command,
+                 const std::vector<std::string>& given, TermFits term_fits, OwnWords own_words, Select select) {
+    TermsCommand& terms = listing.terms.emplace(TermsCommand{std::string(program), given, command.error});
+    listing.status = EXIT_NOT_FOUND;
+    if (!command.error.empty()) {
+        return;
+    }
+    for (std::size_t i = 0; i < present.devices.size(); ++i) {
+        const SurveyedPort& port = present.devices[i];
+        DeviceFacts& facts = listing.present[i];
+        if (port.skip != SkipReason::none) {
+            continue;
+        }
+        const std::vector<TermFit> fits = term_fits(port, command.terms);
+        const auto count = [&](Fit fit) {
+            return std::count_if(fits.begin(), fits.end(), [&](const TermFit& term) { return term.fit == fit; });
+        };
+        const auto missed = count(Fit::no);
+        facts.terms_met = missed == 0 && count(Fit::unknown) == 0   ? TermsMet::all
+                          : missed == 0                             ? TermsMet::unknown
+                          : missed == 1 && count(Fit::unknown) == 0 ? TermsMet::all_but_one
+                                                                    : TermsMet::fewer;
+        if (facts.terms_met == TermsMet::all_but_one) {
+            const auto miss =
+                std::find_if(fits.begin(), fits.end(), [](const TermFit& term) { return term.fit == Fit::no; });
+            facts.missed = word_for(given, miss->key);
+            facts.own = word_for(own_words(port), miss->key);
+        }
+        terms.meet_all += facts.terms_met == TermsMet::all ? 1 : 0;
+        if (facts.terms_met == TermsMet::unknown) {
+            terms.unknown.push_back(port.port_name);
+        }
+    }
+    listing.status = select(present, command.terms);
+}
+
+// "--usb" or "--bt" as the first word: the listing for that program's
+// command line, the words after it.
+bool model_terms(Listing& listing, const Survey& present, int argc, const char* const* argv,
+                 const CodePage& code_page) {
+    const std::string_view option = argc >= 2 ? argv[1] : "";
+    if (option != "--usb" && option != "--bt") {
+        return false;
+    }
+    // From the option on, so that the words are numbered as the program numbers its own.
+    const std::vector<std::string> given(argv + 2, argv + argc);
+    if (option == "--usb") {
+        weigh_terms(
+            listing, present, "comlookup-usb", read_usb_command(argc - 1, argv + 1), given,
+            [](const SurveyedPort& port, const UsbTerms& terms) { return usb_term_fits(port.usb, terms); },
+            [&](const SurveyedPort& port) {
+                return identity_terms(terms_of(port.usb), code_page).value_or(std::vector<std::string>{});
+            },
+            select_usb_port);
+    } else {
+        const auto quoted = [](std::string_view value) { return std::optional(command_line_argument(value, true)); };
+        weigh_terms(
+            listing, present, "comlookup-bt", read_bt_command(argc - 1, argv + 1), given,
+            [](const SurveyedPort& port, const BtTerms& terms) { return bt_term_fits(port.bt, terms); },
+            [&](const SurveyedPort& port) {
+                return bt_term_words(terms_of(port.bt), quoted).value_or(std::vector<std::string>{});
+            },
+            select_bt_port);
+    }
+    return true;
+}
+
+// Words that reach past the end of the name they match short of its
+// " (COMn)": and what the words short of it would give.
+std::optional<PortInWords> port_in_words(const Listing& listing, const Survey& present, const PortList& ports,
+                                         const CodePage& code_page) {
+    for (const std::size_t match : listing.matches) {
+        const SurveyedPort& device = present.devices[match];
+        const std::string_view core = without_port_suffix(device.friendly_name);
+        if (listing.query.size() <= core.size()) {
+            continue;
+        }
+        std::string shorter = listing.query.substr(0, core.size());
+        while (!shorter.empty() && is_blank(shorter.back())) {
+            shorter.pop_back();
+        }
+        const std::optional<std::string> pasted = shorter.empty() ? std::nullopt : pasted_argument(shorter, code_page);
+        return PortInWords{device.friendly_name.substr(core.size()), pasted ? "comlookup " + *pasted : "",
+                           shorter.empty() ? EXIT_NOT_FOUND : select_port(ports, shorter)};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::string problem_words(std::uint32_t code) {
+    // Device Manager's own words for the codes a serial port commonly shows, shortened.
+    switch (code) {
+        case 1:
+            return "it is not configured";
+        case 3:
+            return "its driver may be damaged, or memory is short";
+        case 10:
+            return "it could not start";
+        case 12:
+            return "it cannot find enough free resources";
+        case 14:
+            return "it cannot work until Windows restarts";
+        case 18:
+            return "its drivers need to be installed again";
+        case 19:
+            return "its registry entries are damaged";
+        case 21:
+            return "Windows is removing it";
+        case 22:
+            return "it is disabled";
+        case 24:
+            return "it is not present or not working";
+        case 28:
+            return "its driver is not installed";
+        case 29:
+            return "its firmware disabled it";
+        case 31:
+            return "its driver could not load";
+        case 32:
+            return "its driver's service is disabled";
+        case 37:
+        case 39:
+            return "its driver could not load";
+        case 43:
+            return "Windows stopped it after it reported problems";
+        case 45:
+            return "it is not connected";
+        case 52:
+            return "its driver's signature could not be verified";
+        default:
+            return {};
+    }
+}
 
 std::string hex4(std::uint16_t value) {
     char text[8];
@@ -372,6 +561,13 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             facts.standing == Standing::loose_prefix || facts.standing == Standing::further_in ? 1 : 0;
     }
     listing.listed = listed.size();
+    mark_serials_maybe_shared(present, listing.present);
+    if (model_terms(listing, present, argc, argv, code_page)) {
+        listing.state = QueryState::missing;
+        listing.matches.clear();
+        listing.near_misses = 0;
+        listing.left_out_matches = 0;
+    }
     // A serial number is meant to be unique; many cheap adapters share one.
     // The ports of one device with several interfaces share it rightly.
     const auto same_device = [](const UsbIdentity& a, const UsbIdentity& b) {
@@ -424,8 +620,10 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             const SurveyedPort& device = present.devices[match];
             const std::optional<std::string> pasted =
                 name_query.empty() ? std::nullopt : pasted_argument(name_query, code_page);
-            Suggestion suggestion = pasted ? Suggestion{device.port_name, SuggestionKind::name, "comlookup " + *pasted}
-                                           : usb_suggestion(listed, place, code_page);
+            Suggestion suggestion =
+                pasted
+                    ? Suggestion{device.port_name, SuggestionKind::name, "comlookup " + *pasted}
+                    : usb_suggestion(listed, place, listing.present[match].serial_maybe_shared_with.empty(), code_page);
             if (suggestion.kind == SuggestionKind::none && device.bt.bluetooth) {
                 suggestion = bt_suggestion(listed, place, code_page);
             }
@@ -439,6 +637,9 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
         listing.names_alike = same         ? NamesAlike::same
                               : same_cores ? NamesAlike::differ_in_port_only
                                            : NamesAlike::differ;
+    }
+    if (wanted != nullptr && !listing.present_failed) {
+        listing.port_in_words = port_in_words(listing, present, ports, code_page);
     }
     return listing;
 }

@@ -23,6 +23,15 @@ struct Surveys {
 // How one device stands to the query.
 enum class Standing { unrelated, named, named_but_left_out, loose_prefix, further_in };
 
+// How a device stands to a comlookup-usb or comlookup-bt command line.
+enum class TermsMet {
+    not_weighed,  // no such command line, or a device the program does not weigh
+    all,          // it meets every TERM
+    all_but_one,  // it meets every TERM but `missed`
+    unknown,      // a part it could not be read of might meet the TERMs it does not meet for sure
+    fewer,        // it misses two or more
+};
+
 // One device as the listing shows it.
 struct DeviceFacts {
     SurveyedPort device;
@@ -31,6 +40,28 @@ struct DeviceFacts {
     bool matches = false;                // its friendly name begins with the query
     std::vector<std::string> serial_shared_with;   // port names of the other present devices with its serial number
     std::vector<std::string> address_shared_with;  // the same Bluetooth device's other present ports: other services
+    // Present devices of its IDs where one has a serial number and another an instance ID Windows made from its
+    // socket: a serial number Windows gives only to the first of them plugged in. Their port names.
+    std::vector<std::string> serial_maybe_shared_with;
+    TermsMet terms_met = TermsMet::not_weighed;
+    std::string missed;  // for all_but_one: the TERM as given
+    std::string own;     // and its own value as that TERM, as the listing shows it; empty: it has none
+};
+
+// A comlookup-usb or comlookup-bt command line, "comlookup-list --usb TERM...".
+struct TermsCommand {
+    std::string program;                    // "comlookup-usb"
+    std::vector<std::string> words;         // as given
+    std::string error;                      // what the program says of a bad command line; empty for a good one
+    std::size_t meet_all = 0;               // listed devices that meet every TERM
+    std::vector<std::string> unknown = {};  // port names of those that might
+};
+
+// Words that reach into the " (COMn)" Windows adds to the name they match.
+struct PortInWords {
+    std::string suffix;       // " (COM5)", of the name they match
+    std::string shorter;      // the words short of it, as a command line holds them; empty: none to paste
+    std::int32_t status = 0;  // what comlookup gives for those
 };
 
 // What picks out a device the query names.
@@ -85,8 +116,10 @@ struct Listing {
     // When the query names several devices: one for each, in order.
     std::vector<Suggestion> suggestions;
     NamesAlike names_alike = NamesAlike::differ;
-    bool percent_in_commands = false;  // cmd reads %NAME% as a variable, in a batch file %% as %
-    bool complete = true;              // every walk read everything it should have
+    bool percent_in_commands = false;   // cmd reads %NAME% as a variable, in a batch file %% as %
+    bool complete = true;               // every walk read everything it should have
+    std::optional<TermsCommand> terms;  // "--usb" or "--bt" as the first word: then `status` is that program's
+    std::optional<PortInWords> port_in_words;
 };
 
 Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
@@ -136,6 +169,10 @@ bool port_name_read(SkipReason skip);
 
 // A vendor or product ID as Windows writes it: four upper-case hex digits.
 std::string hex4(std::uint16_t value);
+
+// Windows' words for a device's problem code, shortened: "it could not
+// start" for 10; empty for a code without words here.
+std::string problem_words(std::uint32_t code);
 
 // A platform error code as the listing words it: "error 8", "error 0xE000020B".
 std::string error_text(std::uint32_t error);

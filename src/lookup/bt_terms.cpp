@@ -131,16 +131,22 @@ void name_from(const BtDevices& walk, BtIdentity& identity) {
     identity.name_error = unread;
 }
 
-Fit meets(const BtIdentity& identity, const BtTerms& terms) {
-    Fit fit = Fit::yes;
-    if (terms.address) {
-        fit = both(fit, identity.address_error != 0 ? Fit::unknown : fit_of(identity.address == terms.address));
-    }
+std::vector<TermFit> bt_term_fits(const BtIdentity& identity, const BtTerms& terms) {
+    std::vector<TermFit> fits;
     if (terms.name) {
         const bool unread = identity.address_error != 0 || identity.name_error != 0;
-        fit = both(fit, unread ? Fit::unknown : fit_of(identity.name && identity.name->starts_with(*terms.name)));
+        fits.push_back(
+            {"name", unread ? Fit::unknown : fit_of(identity.name && identity.name->starts_with(*terms.name))});
     }
-    return fit;
+    if (terms.address) {
+        fits.push_back(
+            {"address", identity.address_error != 0 ? Fit::unknown : fit_of(identity.address == terms.address)});
+    }
+    return fits;
+}
+
+Fit meets(const BtIdentity& identity, const BtTerms& terms) {
+    return all_of(bt_term_fits(identity, terms));
 }
 
 BtTerms terms_of(const BtIdentity& identity) {

@@ -43,6 +43,10 @@ void name_from(const BtDevices& walk, BtIdentity& identity);
 // a part that was read already rules it out.
 Fit meets(const BtIdentity& identity, const BtTerms& terms);
 
+// How it stands to each term given, by its key, in the order comlookup-bt's
+// keys are listed; `meets` is all of them together.
+std::vector<TermFit> bt_term_fits(const BtIdentity& identity, const BtTerms& terms);
+
 // The terms that ask for exactly this identity.
 BtTerms terms_of(const BtIdentity& identity);
 

@@ -73,6 +73,7 @@ InstanceIdReading read_instance_id(std::string_view instance_id) {
         reading.usb_device = !reading.identity.interface_number;
         if (reading.usb_device) {
             reading.identity.serial = serial_number(parts[2]);
+            reading.identity.socket_id = !reading.identity.serial;
         }
     } else if (equal_ignoring_ascii_case(parts[0], "FTDIBUS")) {
         // VID_0403+PID_6001+<serial><channel letter>: the serial number proper
@@ -84,6 +85,7 @@ InstanceIdReading read_instance_id(std::string_view instance_id) {
         }
         const char channel = ascii_folded(fields[2].back());
         if (channel >= 'a' && channel <= 'z') {
+            reading.identity.ftdi_channel = true;
             reading.identity.interface_number = static_cast<std::uint32_t>(channel - 'a');
             reading.identity.serial = serial_number(fields[2].substr(0, fields[2].size() - 1));
         }
@@ -104,34 +106,119 @@ void read_hardware_id(std::string_view hardware_id, UsbIdentity& identity) {
     }
 }
 
-Fit fits(const UsbIdentity& identity, const UsbTerms& terms) {
-    const auto term_fit = [&](const auto& term, const auto& part, unsigned bit, auto equal) {
-        if (!term) {
-            return Fit::yes;
+namespace {
+
+// pyserial and serialport-rs give an FTDI channel's serial number with its
+// letter, as the channel's instance ID holds it: that meets this channel only.
+bool serial_meets(const UsbIdentity& identity, std::string_view serial, std::string_view term) {
+    if (equal_ignoring_ascii_case(serial, term)) {
+        return true;
+    }
+    return identity.ftdi_channel && identity.interface_number && term.size() == serial.size() + 1 &&
+           equal_ignoring_ascii_case(term.substr(0, serial.size()), serial) &&
+           static_cast<std::uint32_t>(ascii_folded(term.back()) - 'a') == *identity.interface_number;
+}
+
+// The p of each "#USB(p)" in a location path, the chain of hub ports from
+// the controller's root hub; a part that is not a number ends it.
+std::vector<std::uint32_t> usb_port_chain(std::string_view path) {
+    std::vector<std::uint32_t> chain;
+    for (const std::string_view part : split(path, '#')) {
+        if (!starts_ignoring_ascii_case(part, "USB(") || !part.ends_with(')')) {
+            continue;
         }
-        if (part) {
-            return fit_of(equal(*part, *term));
+        const auto port = read_whole_number(part.substr(4, part.size() - 5), 0xFFFF);
+        if (!port) {
+            break;
         }
-        return (identity.unreadable & bit) != 0 ? Fit::unknown : Fit::no;
-    };
-    const auto same = [](const auto& a, const auto& b) { return a == b; };
-    const auto begins = [](const std::string& product, const std::string& term) { return product.starts_with(term); };
-    Fit fit = term_fit(terms.vid, identity.vid, USB_IDS, same);
-    fit = both(fit, term_fit(terms.pid, identity.pid, USB_IDS, same));
-    fit = both(fit, term_fit(terms.serial, identity.serial, USB_SERIAL, equal_ignoring_ascii_case));
-    fit = both(fit, term_fit(terms.interface_number, identity.interface_number, USB_INTERFACE, same));
-    fit = both(fit, term_fit(terms.product, identity.product, USB_PRODUCT, begins));
-    fit = both(fit, term_fit(terms.location, identity.location, USB_LOCATION, same));
-    if (terms.path) {
+        chain.push_back(*port);
+    }
+    return chain;
+}
+
+// pyserial's LOCATION, "1-5.4" or "1-5.4:x.0": the bus, then the chain of
+// ports joined by '-' and then '.', then the interface. Windows numbers each
+// controller's root USBROOT(0), so the bus is 1 whatever the controller: it
+// is passed over.
+struct PyserialLocation {
+    std::vector<std::uint32_t> ports;
+    std::optional<std::uint32_t> interface_number;
+};
+
+std::optional<PyserialLocation> read_pyserial_location(std::string_view text) {
+    PyserialLocation location;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        const std::string_view tail = text.substr(colon + 1);
+        location.interface_number = tail.starts_with("x.") ? read_whole_number(tail.substr(2), 255) : std::nullopt;
+        if (!location.interface_number) {
+            return std::nullopt;
+        }
+        text = text.substr(0, colon);
+    }
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos || !read_whole_number(text.substr(0, dash), 255)) {
+        return std::nullopt;
+    }
+    for (const std::string_view part : split(text.substr(dash + 1), '.')) {
+        const auto port = read_whole_number(part, 0xFFFF);
+        if (!port) {
+            return std::nullopt;
+        }
+        location.ports.push_back(*port);
+    }
+    return location;
+}
+
+Fit path_fit(const UsbIdentity& identity, const std::string& term) {
+    bool met = false;
+    if (const std::optional<PyserialLocation> location = read_pyserial_location(term)) {
+        // It names no controller: two with the same chain both meet it.
+        met = !identity.paths.empty() && usb_port_chain(identity.paths.front()) == location->ports &&
+              (!location->interface_number || identity.interface_number == location->interface_number);
+    } else {
         const auto named = [&](const std::vector<std::string>& paths) {
             return std::any_of(paths.begin(), paths.end(),
-                               [&](const std::string& path) { return equal_ignoring_ascii_case(path, *terms.path); });
+                               [&](const std::string& path) { return equal_ignoring_ascii_case(path, term); });
         };
-        fit = both(fit, named(identity.paths) || named(identity.port_paths) ? Fit::yes
-                        : (identity.unreadable & USB_PATH) != 0             ? Fit::unknown
-                                                                            : Fit::no);
+        met = named(identity.paths) || named(identity.port_paths);
     }
-    return fit;
+    return met ? Fit::yes : (identity.unreadable & USB_PATH) != 0 ? Fit::unknown : Fit::no;
+}
+
+}  // namespace
+
+std::vector<TermFit> usb_term_fits(const UsbIdentity& identity, const UsbTerms& terms) {
+    std::vector<TermFit> fits;
+    const auto term_fit = [&](std::string_view key, const auto& term, const auto& part, unsigned bit, auto equal) {
+        if (!term) {
+            return;
+        }
+        if (part) {
+            fits.push_back({key, fit_of(equal(*part, *term))});
+        } else {
+            fits.push_back({key, (identity.unreadable & bit) != 0 ? Fit::unknown : Fit::no});
+        }
+    };
+    const auto same = [](const auto& a, const auto& b) { return a == b; };
+    const auto serial = [&](const std::string& part, const std::string& term) {
+        return serial_meets(identity, part, term);
+    };
+    const auto begins = [](const std::string& product, const std::string& term) { return product.starts_with(term); };
+    term_fit("vid", terms.vid, identity.vid, USB_IDS, same);
+    term_fit("pid", terms.pid, identity.pid, USB_IDS, same);
+    term_fit("serial", terms.serial, identity.serial, USB_SERIAL, serial);
+    term_fit("product", terms.product, identity.product, USB_PRODUCT, begins);
+    term_fit("interface", terms.interface_number, identity.interface_number, USB_INTERFACE, same);
+    term_fit("location", terms.location, identity.location, USB_LOCATION, same);
+    if (terms.path) {
+        fits.push_back({"path", path_fit(identity, *terms.path)});
+    }
+    return fits;
+}
+
+Fit fits(const UsbIdentity& identity, const UsbTerms& terms) {
+    return all_of(usb_term_fits(identity, terms));
 }
 
 std::vector<std::string> usb_device_paths(const std::vector<std::string>& port_paths, std::uint32_t interface_number) {

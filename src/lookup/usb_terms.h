@@ -37,6 +37,10 @@ std::vector<std::string> usb_device_paths(const std::vector<std::string>& port_p
 // unless another part rules the device out.
 Fit fits(const UsbIdentity& identity, const UsbTerms& terms);
 
+// How the device stands to each term given, by its key, in the order
+// comlookup-usb's keys are listed; `fits` is all of them together.
+std::vector<TermFit> usb_term_fits(const UsbIdentity& identity, const UsbTerms& terms);
+
 // The terms that ask for exactly this identity, part for part.
 UsbTerms terms_of(const UsbIdentity& identity);
 

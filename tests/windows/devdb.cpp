@@ -6,9 +6,11 @@
 //   devdb add-modem PORTNAME FRIENDLY-NAME   a device of the Modem class
 //   devdb add-unnamed PORTNAME DESCRIPTION   a Ports device with no friendly name
 //   devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT]
-//                 [location=TEXT] [hwid=ID]... [path=TEXT]... [-- PORTNAME FRIENDLY-NAME INSTANCE-ID ...]
+//                 [location=TEXT] [hwid=ID]... [path=TEXT]... [problem=CODE] [-- PORTNAME FRIENDLY-NAME INSTANCE-ID
+//                 ...]
 //       a Ports device with this instance ID, hardware IDs (hwid=, in
-//       order) and location paths of its own (path=, in order); with
+//       order), location paths of its own (path=, in order) and the problem
+//       code Windows reports for it (problem=, as Device Manager's "Code 10"); with
 //       parent=, also a USB-class device with that ID unless one exists (an
 //       existing one is kept as it is), which gets product= (its
 //       bus-reported description) and location=; without, the port itself
@@ -54,7 +56,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
                  " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
-                 " [hwid=ID]... [path=TEXT]... [-- PORTNAME ...]"
+                 " [hwid=ID]... [path=TEXT]... [problem=CODE] [-- PORTNAME ...]"
                  " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] | device INSTANCE-ID NAME [-- ...]"
                  " | devdb run PROGRAM [ARG...]"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
@@ -111,6 +113,8 @@ bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<Fak
                 port.hardware_ids.push_back(value);
             } else if (key == "path") {
                 port.location_paths.push_back(value);
+            } else if (key == "problem") {
+                port.problem = static_cast<DWORD>(std::strtoul(value.c_str(), nullptr, 10));
             } else {
                 return false;
             }

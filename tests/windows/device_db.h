@@ -30,6 +30,7 @@ struct FakePort {
     // Its parent property may not be read (access denied), as Windows may
     // refuse for a device whose keys another user or a driver locked.
     bool parent_unreadable = false;
+    std::optional<DWORD> problem = std::nullopt;  // DEVPKEY_Device_ProblemCode, Device Manager's "Code 10" and the like
 };
 
 // A serial port of Windows' Bluetooth stack, of the ports class, with its
