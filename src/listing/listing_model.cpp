@@ -241,10 +241,12 @@ void weigh_terms(Listing& listing, const Survey& present, std::string_view progr
             return std::count_if(fits.begin(), fits.end(), [&](const TermFit& term) { return term.fit == fit; });
         };
         const auto missed = count(Fit::no);
-        facts.terms_met = missed == 0 && count(Fit::unknown) == 0   ? TermsMet::all
-                          : missed == 0                             ? TermsMet::unknown
-                          : missed == 1 && count(Fit::unknown) == 0 ? TermsMet::all_but_one
-                                                                    : TermsMet::fewer;
+        // Of a single TERM, every other device meets all but one.
+        const bool near = missed == 1 && count(Fit::unknown) == 0 && fits.size() > 1;
+        facts.terms_met = missed == 0 && count(Fit::unknown) == 0 ? TermsMet::all
+                          : missed == 0                           ? TermsMet::unknown
+                          : near                                  ? TermsMet::all_but_one
+                                                                  : TermsMet::fewer;
         if (facts.terms_met == TermsMet::all_but_one) {
             const auto miss =
                 std::find_if(fits.begin(), fits.end(), [](const TermFit& term) { return term.fit == Fit::no; });

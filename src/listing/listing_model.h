@@ -27,7 +27,7 @@ enum class Standing { unrelated, named, named_but_left_out, loose_prefix, furthe
 enum class TermsMet {
     not_weighed,  // no such command line, or a device the program does not weigh
     all,          // it meets every TERM
-    all_but_one,  // it meets every TERM but `missed`
+    all_but_one,  // of two or more TERMs, it meets every one but `missed`
     unknown,      // a part it could not be read of might meet the TERMs it does not meet for sure
     fewer,        // it misses two or more
 };

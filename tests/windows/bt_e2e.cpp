@@ -104,6 +104,13 @@ int main(int argc, char** argv) {
     }
     run.calls(calls());
     run.suggestions("\"" + ENGLISH + "\"", 2);
+    run.terms_listings({
+        {"name=HC-05", "*COM5"},
+        {"name=HC-0", "*COM5 *COM7"},
+        {"name=HC-06 address=98:D3:31:FB:1A:2C", "~COM5 ~COM7", "meets all but name=HC-06; its own is name=\"HC-05\""},
+        {"name=ESP32-Gateway", "*COM8 *COM9"},
+        {"mac=98D331FB1A2C", ""},
+    });
     // A module paired while the wait runs: it answers once its port is there.
     run.wait("--wait 30 name=HC-08",
              {node("201906180001", "HC-08"), spp("COM11", ENGLISH + " (COM11)", "LOCALMFG&000F", "201906180001")}, 11,

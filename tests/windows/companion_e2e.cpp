@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace comlookup::testing {
@@ -13,6 +14,17 @@ std::string full_path(const char* path) {
     char full[MAX_PATH];
     GetFullPathNameA(path, MAX_PATH, full, nullptr);
     return full;
+}
+
+// Lines joined, and the indentation of wrapped ones dropped, so that a
+// paragraph reads as one line.
+std::string flat(const std::string& listing) {
+    std::string text = listing;
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+        const std::size_t end = text.find_first_not_of(' ', at + 2);
+        text.replace(at, (end == std::string::npos ? text.size() : end) - at, " ");
+    }
+    return text;
 }
 
 }  // namespace
@@ -63,17 +75,49 @@ void CompanionRun::suggestions(const std::string& words, std::size_t fewest, con
                "suggested for " + words + ": " + port.substr(2, port.find(' ', 2) - 2) + " " + line.substr(command),
                result);
     }
-    std::string flat = listing.output;
-    for (std::size_t at; (at = flat.find("\r\n")) != std::string::npos;) {
-        flat.replace(at, 2, " ");
-    }
-    const bool enough = suggested >= fewest && flat.find(why) != std::string::npos;
+    const bool enough = suggested >= fewest && flat(listing.output).find(why) != std::string::npos;
     ++checks_;
     failures_ += enough ? 0 : 1;
     std::printf("%-4s comlookup-list %s suggests %u %s commands%s\n", enough ? "ok" : "FAIL", words.c_str(),
                 static_cast<unsigned>(suggested), program_.c_str(), why.empty() ? "" : (" and says: " + why).c_str());
     // The listing itself, for the log: what a user would have seen.
     std::printf("%s", listing.output.c_str());
+}
+
+void CompanionRun::count(bool ok, const std::string& what, const std::string& listing) {
+    ++checks_;
+    failures_ += ok ? 0 : 1;
+    std::printf("%-4s %s\n", ok ? "ok" : "FAIL", what.c_str());
+    std::printf("%s", listing.c_str());
+}
+
+void CompanionRun::terms_listings(const std::vector<TermsListingCall>& calls) {
+    const std::string option = program_ == "comlookup-usb" ? "--usb" : "--bt";
+    for (const TermsListingCall& call : calls) {
+        const auto result = run_process("\"" + exe_ + "\" " + call.arguments, ".");
+        const auto listing = run_process("\"" + list_ + "\" " + option + " " + call.arguments, ".");
+        const std::string& text = listing.output;
+        // "*      5  COM5      ...": the mark, the status, the port.
+        std::string marks;
+        for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            const std::string line = text.substr(start, end - start);
+            if (line.size() > 10 && std::string_view("*~?").find(line[0]) != std::string_view::npos) {
+                const std::size_t port = line.find_first_not_of(' ', line.find(' ', line.find_first_not_of(' ', 1)));
+                marks +=
+                    (marks.empty() ? "" : " ") + line.substr(0, 1) + line.substr(port, line.find(' ', port) - port);
+            }
+        }
+        const std::string last = "exit status " + std::to_string(result.status) + ": ";
+        const std::string said = result.output.substr(0, result.output.find("\r\n"));
+        const bool ok = result.started && listing.started && marks == call.marks &&
+                        text.find("\r\n" + last) != std::string::npos && text.ends_with("\r\n") &&
+                        text.rfind(last) > text.size() - 100 && flat(text).find(said) != std::string::npos &&
+                        flat(text).find(call.says) != std::string::npos;
+        count(ok,
+              "comlookup-list " + option + " " + call.arguments + ": marks \"" + marks + "\", status " +
+                  std::to_string(result.status),
+              text);
+    }
 }
 
 void CompanionRun::wait(const std::string& arguments, const std::vector<FakePort>& devices, std::int32_t expected,

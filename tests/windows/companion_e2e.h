@@ -19,6 +19,14 @@ struct CompanionCall {
     bool bad_command_line = false;
 };
 
+// A "comlookup-list --usb|--bt TERM..." call: the ports it must mark, such as
+// "*COM5 ~COM13", and words it must say.
+struct TermsListingCall {
+    std::string arguments;
+    std::string marks;
+    std::string says = "";
+};
+
 class CompanionRun {
 public:
     // `program` is the exe's name, such as "comlookup-usb"; the paths may be relative.
@@ -29,6 +37,10 @@ public:
     // Each command comlookup-list suggests for `words` must give the port it
     // stands beside; at least `fewest` stand there, and the listing says `why`.
     void suggestions(const std::string& words, std::size_t fewest, const std::string& why = "");
+    // comlookup-list's listing for each command line: the status the
+    // program gives, as its last line; exactly the marks given; a bad
+    // command line's own line.
+    void terms_listings(const std::vector<TermsListingCall>& calls);
     // Starts the program with `arguments`, adds `devices` a second later, and
     // expects `expected` once they are there.
     void wait(const std::string& arguments, const std::vector<FakePort>& devices, std::int32_t expected,
@@ -38,6 +50,7 @@ public:
 
 private:
     void report(bool ok, const std::string& what, const ProcessResult& result);
+    void count(bool ok, const std::string& what, const std::string& listing);
 
     std::string program_;
     std::string exe_;

@@ -76,6 +76,25 @@ std::vector<FakePort> devices() {
     // An FTDI channel has no path of its own: its USB device, the parent, has.
     FakePort ftdi = usb_device("USB\\VID_0403&PID_6001\\A50285BI", "FT232R USB UART", "Port_#0001.Hub_#0002");
     ftdi.location_paths = {path({1, 1})};
+    // Two FT2232s that report one serial number: Windows names the first
+    // plugged in by it and the next by its socket. Each on root port 6 of
+    // its own controller, so pyserial's LOCATION for both is 1-6.
+    FakePort dual_a = usb_device("USB\\VID_0403&PID_6010\\0ABC01", "Dual RS232-HS", "Port_#0006.Hub_#0001");
+    dual_a.location_paths = {path({6})};
+    FakePort dual_b = usb_device("USB\\VID_0403&PID_6010\\6&9358AC4&0&2", "Dual RS232-HS", "Port_#0006.Hub_#0002");
+    dual_b.location_paths = {"PCIROOT(0)#PCI(1401)#USBROOT(0)#USB(6)"};
+    // A CP2102 with its product name programmed, beside COM8 of the same IDs
+    // and default serial number, which it reports too.
+    FakePort pink =
+        port("COM15", "Silicon Labs CP210x USB to UART Bridge (COM15)", "USB\\VID_10C4&PID_EA60\\5&1B2C3D4E&0&7");
+    pink.bus_description = "Pink USB DB9 Adapter (CP2102)";
+    pink.location_paths = {path({7})};
+    // Ports whose drivers Windows reports failed or disabled.
+    FakePort failed =
+        port("COM18", "Prolific USB-to-Serial Comm Port (COM18)", "USB\\VID_067B&PID_2303\\5&2C6B3C4&0&8");
+    failed.problem = 10;
+    FakePort disabled = port("COM2", "Communications Port (COM2)", "ACPI\\PNP0501\\2");
+    disabled.problem = 22;
     return {
         usb_device("USB\\VID_2E8A&PID_000A\\E6605838833C4A2E", "Pico", "Port_#0003.Hub_#0001"),
         pico,
@@ -91,6 +110,15 @@ std::vector<FakePort> devices() {
         port("COM1", "Communications Port (COM1)", "ACPI\\PNP0501\\1"),
         vendor,
         locked,
+        dual_a,
+        port("COM13", "USB Serial Port (COM13)", "FTDIBUS\\VID_0403+PID_6010+0ABC01A\\0000",
+             "USB\\VID_0403&PID_6010\\0ABC01"),
+        dual_b,
+        port("COM14", "USB Serial Port (COM14)", "FTDIBUS\\VID_0403+PID_6010+6&9358AC4&0&2A\\0000",
+             "USB\\VID_0403&PID_6010\\6&9358AC4&0&2"),
+        pink,
+        failed,
+        disabled,
     };
 }
 
@@ -118,14 +146,28 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"vid=1A86 path=" + path({5}), -1},
         {"vid=2341", -2},
         {"vid=2341 interface=0", -2},
-        {"vid=0403 interface=0", 5},
+        {"vid=0403 pid=6001 interface=0", 5},
+        {"vid=0403 interface=0", -2},
         {"vid=0403 serial=A50285BI", 5},
-        {"vid=0403 serial=A50285BIA", -1},
+        {"vid=0403 serial=A50285BIA", 5},
+        {"vid=0403 serial=A50285BIB", -1},
+        {"vid=0403 pid=6010 serial=0ABC01", 13},
+        {"vid=0403 pid=6010 serial=0ABC01A", 13},
+        {"vid=0403 path=1-1.1", 5},
+        {"vid=0403 pid=6010 path=1-6", -2},
+        {"vid=0403 pid=6010 path=PCIROOT(0)#PCI(1401)#USBROOT(0)#USB(6)", 14},
+        {"vid=2E8A path=1-3:x.0", 3},
+        {"vid=2E8A path=1-3:x.1", -1},
+        {"vid=1A86 path=1-5.5", 7},
+        {"vid=1A86 path=1-5.5:x.0", -1},
+        {"vid=10C4 \"product=Pink USB DB9\"", 15},
+        {"vid=067B", 18},
         {"vid=0403 product=FT232R", 5},
         {"vid=1A86", -2},
         {"vid=1A86 location=Port_#0005.Hub_#0001", 7},
         {"vid=1A86 serial=5&2C6B3C4&0&2", -1},
         {"vid=10C4 serial=0001", 8},
+        {"vid=10C4", -2},
         {"location=Port_#0005", -1},
         {"vid=1234 pid=5678", 10},
         {"vid=FFFF", -1},
@@ -156,6 +198,28 @@ int main(int argc, char** argv) {
     run.calls(calls());
     run.suggestions("USB Serial Device", 1, "Nothing picks out COM4 for sure: COM12 could not be read in full");
     run.suggestions("USB-SERIAL", 2);
+    // By serial number only where no adapter of the same IDs may report it too.
+    run.suggestions("USB Serial Port", 3,
+                    "its serial number may also be that of COM14, of the same IDs, which Windows names by its "
+                    "socket: Windows gives a serial number to the first of them plugged in");
+    run.suggestions("Silicon Labs", 2, "it may report the serial number of COM8, of the same IDs");
+    run.suggestions("Prolific", 0,
+                    "Windows reports a problem with this device (code 10: it could not start): the port may not open");
+    run.suggestions("Communications Port", 0, "(code 22: it is disabled)");
+    run.suggestions("\"USB Serial Port (COM5)\"", 0,
+                    "The words reach into \" (COM5)\", the port number Windows adds to the name");
+    run.terms_listings({
+        {"vid=0403 serial=A50285BIB", "~COM5 ~COM13 ~COM14",
+         "meets all but serial=A50285BIB; its own is serial=A50285BI"},
+        {"vid=0403 pid=6010 path=1-6", "*COM13 *COM14"},
+        {"vid=0403 pid=6010 path=1-6:x.1", "~COM13 ~COM14", "meets all but path=1-6:x.1"},
+        {"vid=10C4 \"product=Pink USB DB9\"", "~COM8 *COM15"},
+        {"vid=2341 pid=8036", "*COM4 *COM12"},
+        {"pid=8036 serial=5", "~COM4 ?COM12"},
+        {"vid=067B", "*COM18"},
+        {"vid=1234 vid=5678", ""},
+        {"serial", ""},
+    });
     // A board whose bootloader comes back as another product: the wait answers once it is there.
     run.wait("--wait 30 vid=2341 pid=0036",
              {port("COM11", "Arduino Leonardo bootloader (COM11)", "USB\\VID_2341&PID_0036\\6&2B3C4D5E&0&4")}, 11,
