@@ -10,6 +10,7 @@
 
 #include "lookup/bt_terms.h"
 #include "lookup/run_lookup.h"
+#include "lookup/usb_terms.h"
 #include "test_support.h"
 
 namespace comlookup {
@@ -400,6 +401,114 @@ TEST(DescribeLookup, BluetoothPortsAndTheCommandsThatPickThemOut) {
               json.find("\"bluetooth_address\": \"98:D3:31:FB:1A:2C\",\n      \"bluetooth_name\": \"HC-05\",\n"
                         "      \"incoming\": false"));
     EXPECT_NE(std::string::npos, json.find("\"bluetooth_name\": null,\n      \"incoming\": true"));
+}
+
+}  // namespace
+}  // namespace comlookup
+
+namespace comlookup {
+namespace {
+
+// Two FT2232s reporting one serial number (Windows names the second by its
+// socket), a CP2102 whose product name was programmed beside one that kept
+// the maker's, and a port whose driver failed.
+Surveys field_devices() {
+    const auto usb = [](const char* port_name, const char* instance_id, const char* parent, const char* product,
+                        int root_port) {
+        SurveyedPort port{port_name, std::string("USB Serial Port (") + port_name + ")", SkipReason::none, 0,
+                          instance_id};
+        // As read_usb_identity reads them: the serial number is the parent's.
+        const UsbIdentity usb_device = read_instance_id(parent).identity;
+        port.usb = read_instance_id(instance_id).identity;
+        port.usb.serial = usb_device.serial;
+        port.usb.socket_id = usb_device.socket_id;
+        port.usb.product = product;
+        port.usb.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(" + std::to_string(root_port) + ")"};
+        return port;
+    };
+    Surveys surveys{{{
+        usb("COM13", "FTDIBUS\\VID_0403+PID_6010+0ABC01A\\0000", "USB\\VID_0403&PID_6010\\0ABC01", "Dual RS232-HS", 6),
+        usb("COM14", "FTDIBUS\\VID_0403+PID_6010+6&9358AC4&0&2A\\0000", "USB\\VID_0403&PID_6010\\6&9358AC4&0&2",
+            "Dual RS232-HS", 7),
+        usb("COM8", "USB\\VID_10C4&PID_EA60\\0001", "USB\\VID_10C4&PID_EA60\\0001",
+            "CP2102 USB to UART Bridge Controller", 8),
+        usb("COM15", "USB\\VID_10C4&PID_EA60\\5&1B2C3D4E&0&7", "USB\\VID_10C4&PID_EA60\\5&1B2C3D4E&0&7",
+            "Pink USB DB9 Adapter (CP2102)", 9),
+    }}};
+    surveys.present.devices[0].problem = 10;
+    surveys.present.devices[2].problem = 47;
+    return surveys;
+}
+
+TEST(DescribeLookup, SharedSerialNumbersProductNamesAndProblems) {
+    const std::string text = listing(field_devices(), Args({"USB", "Serial", "Port"}));
+    const std::vector<std::string> expected = {
+        "                    its serial number may also be that of COM14, of the same",
+        "                    Windows reports a problem with this device (code 10: it",
+        "                    could not start): the port may not open",
+        "                    it may report the serial number of COM13, of the same IDs:",
+        "                    Windows reports a problem with this device (code 47): the",
+        "  COM13",
+        "comlookup-usb vid=0403 pid=6010 path=\"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(6)\"",
+        "comlookup-usb vid=10C4 pid=EA60 product=\"CP2102 USB to UART Bridge Controller\"",
+        "comlookup-usb vid=10C4 pid=EA60 product=\"Pink USB DB9 Adapter (CP2102)\"",
+    };
+    const std::vector<std::string> lines = lines_of(text);
+    auto at = lines.begin();
+    for (const std::string& line : expected) {
+        at = std::find(at, lines.end(), line);
+        EXPECT_NE(lines.end(), at) << line << "\n" << text;
+    }
+    const std::string json =
+        describe_lookup_json(field_devices(), 1, Args({}).argv.data(), testing::latin1_code_page());
+    EXPECT_NE(std::string::npos, json.find("\"incoming\": null,\n      \"problem\": 10\n"));
+}
+
+// comlookup-list --usb and --bt: each device's mark, the status the program
+// gives, and the program's own line for a bad command line.
+TEST(DescribeLookup, MarksForACompanionsCommandLine) {
+    const struct {
+        std::vector<std::string> words;
+        std::vector<std::string> lines;  // in order
+    } cases[] = {
+        {{"--usb", "vid=0403", "serial=0ABC01B"},
+         {"Command: comlookup-usb vid=0403 serial=0ABC01B", "~     13  COM13     \"USB Serial Port (COM13)\"",
+          "                    meets all but serial=0ABC01B; its own is serial=0ABC01",
+          "~     14  COM14     \"USB Serial Port (COM14)\"",
+          "                    meets all but serial=0ABC01B: it has none",
+          "Devices that meet all but one TERM are marked ~.", "exit status -1: no listed device meets every TERM"}},
+        {{"--usb", "vid=0403", "serial=0abc01a"},
+         {"*     13  COM13     \"USB Serial Port (COM13)\"  meets every TERM",
+          "exit status 13: exactly one listed device meets every TERM, on COM13"}},
+        {{"--usb", "vid=10C4"},
+         {"*      8  COM8      \"USB Serial Port (COM8)\"  meets every TERM",
+          "*     15  COM15     \"USB Serial Port (COM15)\"  meets every TERM",
+          "exit status -2: 2 listed devices meet every TERM (marked *); comlookup-usb needs one"}},
+        {{"--usb", "vid=0403", "vid=10C4"},
+         {"comlookup-usb: argument 2, vid=, is given twice. Usage: comlookup-usb [--wait",
+          "exit status -1: comlookup-usb refuses the command line"}},
+        {{"--bt", "name"},
+         {"Command: comlookup-bt name",
+          "comlookup-bt: argument 1 is not KEY=VALUE. Usage: comlookup-bt [--wait SECONDS]",
+          "exit status -1: comlookup-bt refuses the command line"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.at(1));
+        const std::string text = listing(field_devices(), Args(c.words));
+        const std::vector<std::string> lines = lines_of(text);
+        auto at = lines.begin();
+        for (const std::string& line : c.lines) {
+            at = std::find(at, lines.end(), line);
+            EXPECT_NE(lines.end(), at) << line << "\n" << text;
+        }
+        EXPECT_EQ(c.lines.back(), lines.back());
+    }
+    const Args args({"--usb", "vid=0403", "serial=0ABC01B"});
+    const std::string json =
+        describe_lookup_json(field_devices(), args.argc(), args.argv.data(), testing::latin1_code_page());
+    EXPECT_NE(std::string::npos, json.find("\"terms_met\": \"all_but_one\",\n      \"missed\": \"serial=0ABC01B\",\n"
+                                           "      \"own\": \"serial=0ABC01\""));
+    EXPECT_NE(std::string::npos, json.find("\"program\": \"comlookup-usb\""));
 }
 
 }  // namespace

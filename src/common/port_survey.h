@@ -99,8 +99,9 @@ BtDevices survey_bt_devices();
 // term.
 Survey survey_bt_ports(const BtTerms& terms);
 
-// For comlookup-usb: comlookup's walk, reading beside each device it lists
-// as much of its USB identity as `terms` need.
+// For comlookup-usb: comlookup's walk, reading first as much of each
+// device's USB identity as `terms` need, then comlookup's reads only of
+// those the identity leaves in the running: the others are not in it.
 Survey survey_usb_ports(const UsbTerms& terms);
 
 // The port source's answer for a survey: its listed devices, in order; none

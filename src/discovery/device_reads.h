@@ -45,19 +45,26 @@ std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error
 // of it); null for comlookup, which reads nothing more.
 using ExtraReads = void (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context);
 
+// What a walk reads of each device before comlookup's own reads; false when
+// that rules the device out, so that its names need not be read at all.
+using FirstReads = bool (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context);
+
 // The devices of the ports setup class that SetupDiGetClassDevsA gives for
-// `flags`, read as comlookup reads them.
-Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context = nullptr);
+// `flags`, read as comlookup reads them; with `read_first`, only those it
+// leaves in the running, read by it first.
+Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context = nullptr, FirstReads read_first = nullptr);
 
 // As much of the USB identity of the device with `instance_id` as `terms`
 // need to be weighed (null: all of it, for the listing). Reads nothing more
 // once the instance ID rules the device out, and opens the parent device
-// only for a device still in the running.
+// only for a device still in the running, into `parents` where given (a
+// set of a walk's own), else into a set of its own.
 UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
-                              const UsbTerms* terms);
+                              const UsbTerms* terms, HDEVINFO parents = nullptr);
 
 // The device's instance ID and, from it, its USB identity as above.
-void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms);
+void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms,
+                   HDEVINFO parents = nullptr);
 
 // As much of the Bluetooth identity of the device with `instance_id` as
 // `terms` need to be weighed (null: all of it but the name, for the

@@ -78,7 +78,7 @@ bool out_of_memory(DWORD error) {
            error == ERROR_COMMITMENT_LIMIT;
 }
 
-Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context) {
+Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context, FirstReads read_first) {
     Survey survey;
     const DeviceSet set = adopt_device_set(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags));
     if (!set) {
@@ -90,8 +90,12 @@ Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context) {
     DWORD index = 0;
     for (; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
         SurveyedPort port;
-        ReadResult read = read_friendly_name(set.get(), device, port.friendly_name);
-        if (read.skip == SkipReason::none) {
+        const bool in_the_running = read_first == nullptr || read_first(set.get(), device, port, context);
+        ReadResult read;
+        if (in_the_running) {
+            read = read_friendly_name(set.get(), device, port.friendly_name);
+        }
+        if (in_the_running && read.skip == SkipReason::none) {
             read = read_port_name(set.get(), device, port.port_name);
         }
         // Leaves out LPT ports of the same setup class, and any other name.
@@ -100,7 +104,7 @@ Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context) {
         }
         port.skip = read.skip;
         port.error = read.error;
-        if (read_more != nullptr) {
+        if (in_the_running && read_more != nullptr) {
             read_more(set.get(), device, port, context);
         }
         // Skipping a name that memory ran out for could turn -2 into a port.
@@ -110,7 +114,9 @@ Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context) {
                 survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
             }
         }
-        survey.devices.push_back(std::move(port));
+        if (in_the_running) {
+            survey.devices.push_back(std::move(port));
+        }
     }
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS && !survey.failure) {
         survey.failure = WalkFailure{WalkFailure::Stage::enumeration_stopped, error, index};

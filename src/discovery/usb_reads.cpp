@@ -156,7 +156,7 @@ bool in_the_running(const UsbIdentity& known, UsbTerms terms, bool location_know
 }  // namespace
 
 UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
-                              const UsbTerms* terms) {
+                              const UsbTerms* terms, HDEVINFO parents) {
     const InstanceIdReading own = read_instance_id(instance_id);
     UsbIdentity identity = own.identity;
     if (terms != nullptr && ruled_out(identity, *terms)) {
@@ -221,12 +221,15 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
         // still in the running, and only for what only the parent holds.
         if (reading.usb_device && (wants_product || !location_known || !paths_known) &&
             (terms == nullptr || in_the_running(identity, *terms, location_known, paths_known))) {
-            parent_set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+            if (parents == nullptr) {
+                parent_set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+                parents = parent_set.get();
+            }
             usb_device = {};
             usb_device.cbSize = sizeof usb_device;
             // A parent that is not there now still names the device.
-            if (parent_set && SetupDiOpenDeviceInfoW(parent_set.get(), parent_id.c_str(), nullptr, 0, &usb_device)) {
-                usb_set = parent_set.get();
+            if (parents != nullptr && SetupDiOpenDeviceInfoW(parents, parent_id.c_str(), nullptr, 0, &usb_device)) {
+                usb_set = parents;
             } else if (const TextRead failed = failed_text_read(GetLastError()); failed.error != ERROR_SUCCESS) {
                 unreadable(failed.error,
                            USB_PRODUCT | (location_known ? 0 : USB_LOCATION) | (paths_known ? 0 : USB_PATH));
@@ -262,7 +265,7 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     return identity;
 }
 
-void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms) {
+void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms, HDEVINFO parents) {
     DWORD error = ERROR_SUCCESS;
     port.instance_id = read_instance_id(set, device, error);
     if (error != ERROR_SUCCESS) {
@@ -271,19 +274,29 @@ void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
         port.usb.error = error;
         return;
     }
-    port.usb = read_usb_identity(set, device, port.instance_id, terms);
+    port.usb = read_usb_identity(set, device, port.instance_id, terms, parents);
 }
 
+namespace {
+
+struct UsbWalk {
+    const UsbTerms* terms;
+    // One set for every parent opened: a set each costs as much again.
+    DeviceSet parents;
+};
+
+}  // namespace
+
 Survey survey_usb_ports(const UsbTerms& terms) {
-    return walk_ports(
-        DIGCF_PRESENT,
-        [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* wanted) {
-            // Only a device comlookup lists can be the answer.
-            if (port.skip == SkipReason::none) {
-                read_usb_port(set, device, port, static_cast<const UsbTerms*>(wanted));
-            }
-        },
-        &terms);
+    const UsbWalk walk{&terms, adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr))};
+    // The identity first: a device it rules out cannot be the answer, listed
+    // or not, and reading its names would cost as much again.
+    return walk_ports(DIGCF_PRESENT, nullptr, &walk,
+                      [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context) {
+                          const auto& usb = *static_cast<const UsbWalk*>(context);
+                          read_usb_port(set, device, port, usb.terms, usb.parents.get());
+                          return fits(port.usb, *usb.terms) != Fit::no;
+                      });
 }
 
 }  // namespace comlookup
