@@ -2,6 +2,8 @@
 # How the scripts choose the Wine build and treat apt, over stand-ins for
 # Wine's loaders and for apt: nothing is installed or removed.
 set -uo pipefail
+# The choices under test, not the ones of the run that started this.
+unset COMLOOKUP_WANTED_TRIED COMLOOKUP_NO_32BIT WINE_LIB_DIR
 repo_root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
