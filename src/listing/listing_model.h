@@ -29,7 +29,7 @@ enum class TermsMet {
     all,          // it meets every TERM
     all_but_one,  // of two or more TERMs, it meets every one but `missed`
     unknown,      // a part it could not be read of might meet the TERMs it does not meet for sure
-    fewer,        // it misses two or more
+    fewer,        // it misses two or more, or the only one given
 };
 
 // One device as the listing shows it.
