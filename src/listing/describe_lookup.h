@@ -2,17 +2,11 @@
 
 #include <string>
 
+#include "listing/device_description.h"
 #include "listing/listing_model.h"
 #include "listing/text.h"
 
 namespace comlookup {
-
-// How the listing is written: the code page its names are in, and where it
-// goes.
-struct ListingStyle {
-    CodePage code_page;
-    Sink sink = Sink::file;
-};
 
 // What comlookup-list prints for these arguments, lines ending in '\n': the
 // usage text first when the first word asks for help; every present device
