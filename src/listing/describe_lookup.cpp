@@ -60,6 +60,10 @@ std::string failure_text(const WalkFailure& failure) {
         case WalkFailure::Stage::out_of_memory:
             what = "The walk is incomplete: memory ran out reading device " + std::to_string(failure.device);
             break;
+        case WalkFailure::Stage::no_instance_id:
+            what = "The walk is incomplete: the instance ID of device " + std::to_string(failure.device) +
+                   " could not be read";
+            break;
     }
     return what + " (" + error_text(failure.error) +
            "). comlookup answers -1 to any query then, rather than risk a wrong port.";
