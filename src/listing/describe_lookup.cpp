@@ -48,7 +48,9 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "device database could not be read or the listing could not be written.\n"
                                    "\n";
 
-std::string failure_text(const WalkFailure& failure) {
+}  // namespace
+
+std::string walk_failure_text(const WalkFailure& failure) {
     std::string what;
     switch (failure.stage) {
         case WalkFailure::Stage::no_device_set:
@@ -65,8 +67,13 @@ std::string failure_text(const WalkFailure& failure) {
                    " could not be read";
             break;
     }
-    return what + " (" + error_text(failure.error) +
-           "). comlookup answers -1 to any query then, rather than risk a wrong port.";
+    return what + " (" + error_text(failure.error) + ")";
+}
+
+namespace {
+
+std::string failure_text(const WalkFailure& failure) {
+    return walk_failure_text(failure) + ". comlookup answers -1 to any query then, rather than risk a wrong port.";
 }
 
 // Where the only names that begin with the query are, when no listed one does.

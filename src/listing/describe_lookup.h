@@ -22,4 +22,7 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
 // from the code page to UTF-8, for the words after --json.
 std::string describe_lookup_json(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
 
+// How a walk fell short, with its error: "The walk stopped early: ...".
+std::string walk_failure_text(const WalkFailure& failure);
+
 }  // namespace comlookup
