@@ -125,13 +125,14 @@ struct Watching {
 // soon as nobody reads them.
 comlookup::Turn watch_turn(void* context) {
     Watching& watching = *static_cast<Watching*>(context);
-    comlookup::Survey look = comlookup::survey_port_ids();
-    const std::string lines = comlookup::watch_look(watching.watch, std::move(look), stamp_now(),
-                                                    comlookup::read_identity_of, comlookup::survey_bt_devices);
+    std::optional<comlookup::Survey> look = comlookup::survey_port_ids_when_changed();
+    const std::string lines = look ? comlookup::watch_look(watching.watch, std::move(*look), stamp_now(),
+                                                           comlookup::read_identity_of, comlookup::survey_bt_devices)
+                                   : std::string();
     if (!lines.empty() && !write_text(watching.out, lines, watching.console)) {
-        return {1, true};
+        return {1, true, true};
     }
-    return {watching.watch.fell_short ? 1 : 0, false};
+    return {watching.watch.fell_short ? 1 : 0, false, true};
 }
 
 std::int32_t list(int argc, const char* const* argv) {

@@ -42,7 +42,7 @@ std::int32_t take_turns(std::optional<std::uint32_t> seconds, TakeTurn turn, voi
         if (result.done || after >= deadline) {
             return result.status;
         }
-        const ULONGLONG period = std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
+        const ULONGLONG period = result.paced ? MIN_PERIOD_MS : std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
         Sleep(static_cast<DWORD>(std::min(period, deadline - after)));
     }
 }

@@ -14,6 +14,9 @@ using Look = std::int32_t (*)(const void* context);
 struct Turn {
     std::int32_t status = 0;
     bool done = false;
+    // The turn keeps its own looks to their share of the processor (see
+    // survey_port_ids_when_changed): the next comes after the shortest pause.
+    bool paced = false;
 };
 using TakeTurn = Turn (*)(void* context);
 

@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/fail_closed.h"
 #include "app/wait_loop.h"
 #include "common/port_entry.h"
 #include "common/port_survey.h"
 #include "lookup/query.h"
-#include "lookup/run_lookup.h"
+#include "lookup/select_port.h"
 #include "lookup/survey_changes.h"
 #include "lookup/wait_command.h"
 
@@ -28,9 +29,23 @@ std::int32_t wait(int argc, const char* const* argv) {
         return comlookup::EXIT_NOT_FOUND;
     }
     if (command.what == comlookup::WaitFor::match) {
-        return comlookup::wait_for_port(
-            command.seconds, [](const void* words) { return comlookup::look_up(static_cast<const char*>(words)); },
-            query.data());
+        // comlookup's answer, walked afresh only when it may have changed.
+        struct Matching {
+            const char* query;
+            std::int32_t status;
+        } matching{query.data(), comlookup::EXIT_NOT_FOUND};
+        return comlookup::take_turns(
+            command.seconds,
+            [](void* context) {
+                Matching& wanted = *static_cast<Matching*>(context);
+                if (const std::optional<comlookup::Survey> look = comlookup::survey_port_ids_when_changed()) {
+                    wanted.status = comlookup::select_port(comlookup::listed_ports(*look), wanted.query);
+                }
+                return comlookup::Turn{
+                    wanted.status,
+                    wanted.status != comlookup::EXIT_NOT_FOUND && wanted.status != comlookup::EXIT_AMBIGUOUS, true};
+            },
+            &matching);
     }
     comlookup::ChangeWait change{
         command.what == comlookup::WaitFor::arrival ? comlookup::ChangeKind::arrive : comlookup::ChangeKind::leave,
@@ -38,9 +53,11 @@ std::int32_t wait(int argc, const char* const* argv) {
     return comlookup::take_turns(
         command.seconds,
         [](void* wanted) {
-            const std::optional<std::int32_t> port =
-                comlookup::next_change(*static_cast<comlookup::ChangeWait*>(wanted), comlookup::survey_port_ids());
-            return comlookup::Turn{port.value_or(comlookup::EXIT_NOT_FOUND), port.has_value()};
+            std::optional<std::int32_t> port;
+            if (std::optional<comlookup::Survey> look = comlookup::survey_port_ids_when_changed()) {
+                port = comlookup::next_change(*static_cast<comlookup::ChangeWait*>(wanted), std::move(*look));
+            }
+            return comlookup::Turn{port.value_or(comlookup::EXIT_NOT_FOUND), port.has_value(), true};
         },
         &change);
 }

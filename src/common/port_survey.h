@@ -80,6 +80,17 @@ Survey survey_ports_in_detail();
 // its description; nothing more, since it is taken again and again.
 Survey survey_port_ids();
 
+// survey_port_ids() when something may have changed since the last walk it
+// made, none when nothing can have. A walk of every device costs far more
+// than the look it answers (at 256 ports under Wine, most of a second in
+// SetupDiGetClassDevsA alone), so a cheap sign gates it: a change
+// notification on the device database's Enum key, which a device's arrival,
+// departure or new name writes to. The walk stays the only truth: the first
+// look walks, a walk is forced every few seconds whatever the sign says, and
+// walks keep to a tenth of the processor over time, even where the sign
+// never rests.
+std::optional<Survey> survey_port_ids_when_changed();
+
 // For comlookup-list --watch: the USB and Bluetooth identity of the present
 // device `port` names by its instance ID, read once, when it arrives.
 void read_identity_of(SurveyedPort& port);

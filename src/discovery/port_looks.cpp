@@ -1,5 +1,7 @@
 // The walk comlookup-wait --new and --gone and comlookup-list --watch take
 // again and again; comlookup.exe links none of this.
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "common/port_survey.h"
@@ -24,6 +26,42 @@ void read_id(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const vo
     }
 }
 
+// Walks are forced at least this often, and further apart the longer a walk
+// takes, so that forced walks alone take a twentieth of the processor.
+constexpr ULONGLONG FORCED_WALK_MS = 3000;
+constexpr ULONGLONG FORCED_SHARE = 19;
+// Walks take a tenth of the processor over time: each earns this share of
+// the time that passes, and a walk is made only with a walk's worth in hand;
+// no more than two walks' worth is kept, so a burst stays short.
+constexpr ULONGLONG EARNED_SHARE = 10;
+
+// The sign and the bookkeeping of one process's looks.
+struct Gate {
+    HKEY key = nullptr;        // HKLM\System\CurrentControlSet\Enum, for its notifications
+    HANDLE signal = nullptr;   // set when something under it changed since the last walk began
+    bool armed = false;        // the notification is registered
+    bool walked = false;       // a first walk has been made
+    ULONGLONG last_walk = 0;   // when the last walk began
+    ULONGLONG walk_ms = 0;     // how long it took
+    ULONGLONG credit_ms = 0;   // walk time in hand
+    ULONGLONG counted_to = 0;  // when credit was last earned
+};
+
+// Registers for the next change before a walk, so that a change during the
+// walk is seen at the next look; without a sign every look walks.
+void arm(Gate& gate) {
+    if (gate.key == nullptr && RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum", 0, KEY_NOTIFY,
+                                             &gate.key) != ERROR_SUCCESS) {
+        gate.key = nullptr;
+    }
+    if (gate.signal == nullptr) {
+        gate.signal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    gate.armed = gate.key != nullptr && gate.signal != nullptr && ResetEvent(gate.signal) &&
+                 RegNotifyChangeKeyValue(gate.key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                         gate.signal, TRUE) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 std::string read_description(HDEVINFO set, SP_DEVINFO_DATA& device) {
@@ -46,6 +84,29 @@ Survey survey_port_ids() {
         }
         survey.failure = WalkFailure{WalkFailure::Stage::no_instance_id, error, index};
     }
+    return survey;
+}
+
+std::optional<Survey> survey_port_ids_when_changed() {
+    // One process, one watcher: the handles live as long as it does.
+    static Gate gate;
+    const ULONGLONG now = GetTickCount64();
+    gate.credit_ms =
+        std::min(gate.credit_ms + (now - gate.counted_to) / EARNED_SHARE, 2 * std::max<ULONGLONG>(gate.walk_ms, 100));
+    gate.counted_to = now;
+    const bool signalled = !gate.armed || WaitForSingleObject(gate.signal, 0) != WAIT_TIMEOUT;
+    const bool forced = now - gate.last_walk >= std::max(FORCED_WALK_MS, FORCED_SHARE * gate.walk_ms);
+    if (gate.walked && !((signalled || forced) && gate.credit_ms >= gate.walk_ms)) {
+        return std::nullopt;
+    }
+    arm(gate);
+    Survey survey = survey_port_ids();
+    const ULONGLONG after = GetTickCount64();
+    gate.last_walk = now;
+    gate.walk_ms = after - now;
+    // The first walk starts with the most in hand that any will.
+    gate.credit_ms = gate.walked ? gate.credit_ms - std::min(gate.credit_ms, gate.walk_ms) : gate.walk_ms;
+    gate.walked = true;
     return survey;
 }
 
