@@ -51,6 +51,7 @@ public:
             {"path", usb.paths.empty() ? "null" : text(usb.paths.front())},
             {"bluetooth_address", port.bt.address ? '"' + address_text(*port.bt.address) + '"' : "null"},
             {"bluetooth_name", text_or_null(port.bt.name)},
+            {"bluetooth_service", text_or_null(port.bt.service)},
             {"incoming", port.bt.bluetooth ? (port.bt.incoming ? "true" : "false") : "null"},
         };
         if (with_class) {

@@ -47,7 +47,7 @@ bool is_help(std::string_view argument) {
 bool unreadable(const SurveyedPort& port) {
     return port.skip == SkipReason::friendly_name_unreadable || port.skip == SkipReason::device_key_unreadable ||
            port.skip == SkipReason::port_name_unreadable || port.usb.error != 0 || port.bt.address_error != 0 ||
-           port.bt.name_error != 0;
+           port.bt.name_error != 0 || port.bt.service_error != 0;
 }
 
 Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {
@@ -151,7 +151,8 @@ Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::s
         "comlookup-usb");
 }
 
-// By the Bluetooth device's name where that is unique, else by its address.
+// By the Bluetooth device's name where that is unique, else by its address;
+// with the service's name where the device has several serial ports.
 Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index, const CodePage& code_page) {
     const BtIdentity& identity = listed[index]->bt;
     std::vector<BtTerms> choices;
@@ -161,10 +162,26 @@ Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::si
     if (identity.address) {
         choices.push_back({identity.address});
     }
+    for (std::size_t plain = choices.size(), i = 0; i < plain && identity.service; ++i) {
+        choices.push_back(choices[i]);
+        choices.back().service = identity.service;
+    }
     const auto pasted = [&](std::string_view value) { return pasted_argument(value, code_page, true); };
     return first_alone(
         listed, index, choices, [](const SurveyedPort& port, const BtTerms& terms) { return meets(port.bt, terms); },
         [&](const BtTerms& terms) { return bt_term_words(terms, pasted); }, SuggestionKind::bluetooth, "comlookup-bt");
+}
+
+// Whether another listed port is a serial service of the same Bluetooth
+// device with the same service name, or none for both: nothing but the port
+// number tells them apart.
+bool services_alike(const std::vector<const SurveyedPort*>& listed, const SurveyedPort& port) {
+    const BtIdentity& bt = port.bt;
+    return bt.address && bt.service_error == 0 &&
+           std::any_of(listed.begin(), listed.end(), [&](const SurveyedPort* other) {
+               return other != &port && other->bt.address == bt.address && other->bt.service_error == 0 &&
+                      other->bt.service == bt.service;
+           });
 }
 
 }  // namespace
@@ -432,6 +449,7 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             suggestion.unpasteable =
                 suggestion.unpasteable || (suggestion.kind == SuggestionKind::none && !name_query.empty() && !pasted);
             suggestion.bluetooth = device.bt.bluetooth;
+            suggestion.services_alike = suggestion.kind == SuggestionKind::none && services_alike(listed, device);
             listing.percent_in_commands =
                 listing.percent_in_commands || suggestion.command.find('%') != std::string::npos;
             listing.suggestions.push_back(std::move(suggestion));

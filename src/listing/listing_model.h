@@ -38,7 +38,7 @@ enum class SuggestionKind {
     none,       // nothing does
     name,       // a longer beginning of its name: "comlookup ..."
     usb,        // its USB identity: "comlookup-usb ..."
-    bluetooth,  // its Bluetooth device's name or address: "comlookup-bt ..."
+    bluetooth,  // its Bluetooth device's name or address, and service: "comlookup-bt ..."
 };
 
 // A command to paste that picks out one of the devices the query names.
@@ -53,6 +53,9 @@ struct Suggestion {
     // listing shows escaped, which cmd.exe would not pass on as it stands.
     bool unpasteable = false;
     bool bluetooth = false;  // the device is on a Bluetooth serial port
+    // Nothing picks it out: it is a serial service of a Bluetooth device
+    // that has another port whose service name is the same.
+    bool services_alike = false;
 };
 
 // How the friendly names of the devices the query names compare.
