@@ -139,7 +139,8 @@ BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_v
     // Where the instance ID holds an address, the hardware key can only
     // confirm it or take it away: a device it already rules out stays out.
     const BtIdentity own = named(read_bt_records(instance_id, std::nullopt));
-    if (terms != nullptr && (own.address || own.incoming) && meets(own, *terms) == Fit::no) {
+    if (terms != nullptr && (own.address || own.incoming) && meets(own, *terms) == Fit::no &&
+        !service_weighs(own, *terms)) {
         return own;
     }
     const TextRead unique_id = read_unique_id(set, device);
