@@ -3,14 +3,16 @@
 
 # The loader is chosen here, never left to /usr/bin/wine: Debian's wrapper
 # takes the 32-bit loader whenever wine32 is installed, even on a host that
-# cannot run 32-bit programs, and then fails for 64-bit programs too.
+# cannot run 32-bit programs, and the 64-bit one for win32 where wine32 is
+# missing. WINE_LIB_DIR stands in for Debian's /usr/lib/wine in the tests.
 wine_loader() {
-    local name=wine
-    [ "$WINEARCH" = win64 ] && name=wine64
-    if [ -x "/usr/lib/wine/$name" ]; then
-        echo "/usr/lib/wine/$name"
+    local dir=${WINE_LIB_DIR:-/usr/lib/wine}
+    if [ "$WINEARCH" = win32 ]; then
+        echo "$dir/wine"
+    elif [ -x "$dir/wine64" ]; then
+        echo "$dir/wine64"
     else
-        command -v "$name" || echo "$name"
+        command -v wine64 || echo "$dir/wine64"
     fi
 }
 
@@ -25,10 +27,15 @@ wine_unusable() {
     fi
     local loader output status=0
     loader=$(wine_loader)
+    if [ ! -x "$loader" ]; then
+        echo "32-bit Wine is not installed: no $loader, which Debian's wine32:i386 brings"
+        return 0
+    fi
     output=$("$loader" --version 2>&1) || status=$?
     # 126: the kernel would not execute it ("Exec format error"). Any other
     # failure is a broken install, which the tests themselves should show.
     [ "$status" -eq 126 ] || return 1
+    output=$(tail -n 1 <<<"$output")
     echo "this host cannot run 32-bit programs: ${output##*: } from $loader"
 }
 
@@ -62,6 +69,17 @@ wine_run() {
     "$WINELOADER" "$@"
 }
 
+# Makes the prefix; where Wine cannot, says so with Wine's last lines and
+# fails, rather than leave the caller to fail later with no word.
+wine_boot() {
+    local log="${WINEPREFIX%/}.wineboot.log" status=0
+    wine_run wineboot --init </dev/null >"$log" 2>&1 || status=$?
+    [ "$status" -ne 0 ] || return 0
+    echo "Wine could not make the prefix $WINEPREFIX ($WINEARCH): wineboot exited $status; its last lines:" >&2
+    tail -n 5 "$log" | sed 's/^/    /' >&2
+    return "$status"
+}
+
 # up: a fresh prefix with a persistent wineserver, so that wine calls made from
 # a harness that captures output return as soon as they end.
 # start: the same, but keeps a prefix that already exists.
@@ -74,7 +92,7 @@ wine_prefix() {
             rm -rf "$WINEPREFIX"
             mkdir -p "$WINEPREFIX"
             wineserver -p </dev/null >/dev/null 2>&1
-            wine_run wineboot --init </dev/null >/dev/null 2>&1
+            wine_boot
         else
             wineserver -p </dev/null >/dev/null 2>&1
         fi
