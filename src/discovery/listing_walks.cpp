@@ -45,7 +45,7 @@ std::string class_name(const GUID& setup_class) {
 // whose names are the same. The listing names Bluetooth ports itself.
 void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void*) {
     read_usb_port(set, device, port, nullptr);
-    port.bt = read_bt_identity(set, device, port.instance_id, nullptr, nullptr);
+    port.bt = read_bt_identity(set, device, port.instance_id, nullptr);
     if (port.friendly_name.empty()) {
         port.description = description(set, device);
     }

@@ -17,7 +17,7 @@ struct Surveys {
     Survey present = {};        // the ports setup class now, as comlookup reads it
     Survey other_classes = {};  // COM ports of the other setup classes
     Survey known = {};          // the ports setup class, present or not
-    BtDevices bluetooth = {};   // the Bluetooth class, which names the Bluetooth ports' devices
+    BtDevices bluetooth = {};   // the paired devices' nodes, which name the Bluetooth ports' devices
 };
 
 // How one device stands to the query.
