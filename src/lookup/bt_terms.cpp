@@ -82,8 +82,12 @@ bool is_service_class(std::string_view text) {
 // How the port's service stands to `wanted`, once its device is known.
 template <typename Wanted>
 Fit service_fit(const BtIdentity& identity, Wanted wanted) {
-    if (identity.address_error != 0 || identity.service_error != 0) {
+    if (identity.address_error != 0) {
         return Fit::unknown;
+    }
+    // A port with no remote device has no service to read.
+    if (!identity.address || identity.service_error != 0) {
+        return identity.address ? Fit::unknown : Fit::no;
     }
     return fit_of(identity.service && wanted(std::string_view(*identity.service)));
 }

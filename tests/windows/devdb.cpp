@@ -19,7 +19,7 @@
 //       a Ports device with this instance ID and, with unique=, that
 //       "Bluetooth_UniqueID" in its hardware key; with service=, the
 //       service's name where the Bluetooth stack keeps it for the instance
-//       ID's device and service, in UTF-8 as Windows writes it; in place of a port,
+//       ID's device and service, TEXT's bytes as its UTF-8; in place of a port,
 //       "device INSTANCE-ID NAME" is a node of the Bluetooth class, which
 //       names the remote device. "devdb add-bt -" reads them from standard
 //       input, as add-usb does
@@ -148,17 +148,6 @@ bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<Fak
     return true;
 }
 
-std::string utf8_of(const std::string& ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                                             wide.data(), static_cast<int>(wide.size()))));
-    std::string utf8(wide.size() * 3, '\0');
-    utf8.resize(
-        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                     utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
-    return utf8;
-}
-
 // "BTHENUM\{service class}_...\...&98D331FB1A2C_C00000000": the service's
 // key under BTHPORT_DEVICES, for a local radio of this helper's own.
 std::optional<std::string> service_key_of(const std::string& instance_id) {
@@ -191,7 +180,7 @@ bool read_bt_devices(const std::vector<std::string>& arguments, std::vector<Fake
                 if (record[option].starts_with("unique=")) {
                     port.bluetooth_unique_id = record[option].substr(7);
                 } else if (record[option].starts_with("service=")) {
-                    port.bluetooth_service = utf8_of(record[option].substr(8));
+                    port.bluetooth_service = record[option].substr(8);
                     port.bluetooth_service_key = service_key_of(record[2]);
                 } else {
                     return false;
