@@ -30,8 +30,9 @@ TextRead read_unique_id(HDEVINFO set, SP_DEVINFO_DATA& device) {
     return {text_of(buffer)};
 }
 
-// Windows' records of each paired device, readable by any user on the
-// versions tried; the code still takes a refusal for an unknown.
+// The Bluetooth stack's records of each paired device. Whether an ordinary
+// user may read them is not the same on every Windows: a refusal leaves the
+// service unknown, never absent.
 constexpr char BTHPORT_DEVICES[] = "SYSTEM\\CurrentControlSet\\Services\\BTHPORT\\Parameters\\Devices\\";
 
 TextRead absent_or(LSTATUS status) {
