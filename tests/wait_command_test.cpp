@@ -48,5 +48,37 @@ TEST(ReadWaitCommand, TakesWholeSecondsThenTheWordsAsComlookupDoes) {
     }
 }
 
+TEST(ReadWaitCommand, NewAndGoneTakeSecondsFirstAndWordsOnlyWhenGiven) {
+    const struct {
+        std::vector<std::string> arguments;
+        WaitFor what;
+        bool words;
+        std::string query;
+        std::string error;
+    } cases[] = {
+        {{"--new", "60"}, WaitFor::arrival, false, "", ""},
+        {{"--gone", "5", "CP2102", "USB"}, WaitFor::departure, true, "CP2102 USB", ""},
+        {{"--new"}, WaitFor::arrival, false, "", "no SECONDS given"},
+        {{"--new", "Arduino"}, WaitFor::arrival, false, "", "SECONDS must be a whole number from 0 to 86400"},
+        {{"--new", "60", ""}, WaitFor::arrival, false, "", "the first WORD is empty"},
+        {{"--gone", "60", std::string(300, 'x')}, WaitFor::departure, false, "", "the WORDs are longer than 299 bytes"},
+        // Only as the first word: after SECONDS it is a query word like any other.
+        {{"60", "--new"}, WaitFor::match, true, "--new", ""},
+        {{"--NEW", "60"}, WaitFor::match, true, "", "SECONDS must be a whole number from 0 to 86400"},
+    };
+    for (const auto& c : cases) {
+        const testing::Args args(c.arguments);
+        SCOPED_TRACE(c.arguments[0]);
+        QueryBuffer query{};
+        const WaitCommand command = read_wait_command(args.argc(), args.argv.data(), query);
+        EXPECT_EQ(c.error, command.error);
+        EXPECT_EQ(c.what, command.what);
+        if (c.error.empty()) {
+            EXPECT_EQ(c.words, command.words);
+            EXPECT_EQ(c.query, query.data());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace comlookup

@@ -8,8 +8,10 @@
 #include <string_view>
 
 #include "app/fail_closed.h"
+#include "app/wait_loop.h"
 #include "common/port_survey.h"
 #include "listing/describe_lookup.h"
+#include "listing/watch.h"
 
 const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{1, "comlookup-list"};
 
@@ -93,10 +95,64 @@ bool write_text(HANDLE handle, std::string_view text, bool console) {
     return true;
 }
 
+comlookup::Stamp stamp_now() {
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        local = utc;
+    }
+    FILETIME utc_file{};
+    FILETIME local_file{};
+    SystemTimeToFileTime(&utc, &utc_file);
+    SystemTimeToFileTime(&local, &local_file);
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    };
+    // FILETIME counts 100 ns: 600,000,000 to a minute.
+    const auto offset = static_cast<int>((ticks(local_file) - ticks(utc_file)) / 600'000'000);
+    return {local.wYear,   local.wMonth,  local.wDay,          local.wHour,
+            local.wMinute, local.wSecond, local.wMilliseconds, offset};
+}
+
+struct Watching {
+    comlookup::Watch watch;
+    HANDLE out;
+    bool console;
+};
+
+// One look of the watch: its lines written at once, and the watch over as
+// soon as nobody reads them.
+comlookup::Turn watch_turn(void* context) {
+    Watching& watching = *static_cast<Watching*>(context);
+    std::optional<comlookup::Survey> look = comlookup::survey_port_ids_when_changed();
+    const std::string lines = look ? comlookup::watch_look(watching.watch, std::move(*look), stamp_now(),
+                                                           comlookup::read_identity_of, comlookup::survey_bt_devices)
+                                   : std::string();
+    if (!lines.empty() && !write_text(watching.out, lines, watching.console)) {
+        return {1, true, true};
+    }
+    return {watching.watch.fell_short ? 1 : 0, false, true};
+}
+
 std::int32_t list(int argc, const char* const* argv) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(out, &mode) != 0;
+    if (std::optional<comlookup::WatchCommand> command = comlookup::read_watch_command(argc, argv)) {
+        if (!command->error.empty()) {
+            comlookup::write_usage_error("comlookup-list", command->error,
+                                         "comlookup-list [--json] --watch [--for SECONDS] [WORD...]");
+            return 1;
+        }
+        Watching watching{
+            {std::move(*command), {ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file}},
+            out,
+            console};
+        const std::int32_t status = comlookup::take_turns(watching.watch.command.seconds, watch_turn, &watching);
+        const std::string end = comlookup::watch_end(watching.watch, stamp_now());
+        return end.empty() || write_text(out, end, console) ? status : 1;
+    }
     const comlookup::Surveys surveys{comlookup::survey_ports_in_detail(), comlookup::survey_other_classes(),
                                      comlookup::survey_known_ports(), comlookup::survey_bt_devices()};
     const comlookup::ListingStyle style{ansi_code_page(), console ? comlookup::Sink::console : comlookup::Sink::file};

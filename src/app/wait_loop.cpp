@@ -9,7 +9,7 @@
 namespace comlookup {
 namespace {
 
-// Looks are at least this far apart, and further when a walk takes longer:
+// Turns are at least this far apart, and further when a turn takes longer:
 // waiting must leave the processor idle nine tenths of the time.
 constexpr ULONGLONG MIN_PERIOD_MS = 250;
 constexpr ULONGLONG IDLE_SHARE = 9;
@@ -23,22 +23,40 @@ BOOL WINAPI on_break(DWORD event) {
     return FALSE;
 }
 
+struct LookFor {
+    Look look;
+    const void* context;
+};
+
 }  // namespace
 
-std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context) {
+std::int32_t take_turns(std::optional<std::uint32_t> seconds, TakeTurn turn, void* context) {
     SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(on_break, TRUE);
-    const ULONGLONG deadline = GetTickCount64() + ULONGLONG{seconds} * 1000;
+    const ULONGLONG start = GetTickCount64();
+    const ULONGLONG deadline = seconds ? start + ULONGLONG{*seconds} * 1000 : ~ULONGLONG{0};
     for (;;) {
         const ULONGLONG before = GetTickCount64();
-        const std::int32_t status = look(context);
+        const Turn result = turn(context);
         const ULONGLONG after = GetTickCount64();
-        if ((status != EXIT_NOT_FOUND && status != EXIT_AMBIGUOUS) || after >= deadline) {
-            return status;
+        if (result.done || after >= deadline) {
+            return result.status;
         }
-        const ULONGLONG period = std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
+        const ULONGLONG period = result.paced ? MIN_PERIOD_MS : std::max(MIN_PERIOD_MS, IDLE_SHARE * (after - before));
         Sleep(static_cast<DWORD>(std::min(period, deadline - after)));
     }
+}
+
+std::int32_t wait_for_port(std::uint32_t seconds, Look look, const void* context) {
+    LookFor look_for{look, context};
+    return take_turns(
+        seconds,
+        [](void* wanted) {
+            const auto& [how, what] = *static_cast<const LookFor*>(wanted);
+            const std::int32_t status = how(what);
+            return Turn{status, status != EXIT_NOT_FOUND && status != EXIT_AMBIGUOUS};
+        },
+        &look_for);
 }
 
 std::int32_t look_or_wait(std::optional<std::uint32_t> seconds, Look look, const void* context) {

@@ -50,6 +50,7 @@ struct WalkFailure {
         no_device_set,        // SetupDiGetClassDevsA failed: nothing was read
         enumeration_stopped,  // SetupDiEnumDeviceInfo failed before the last device
         out_of_memory,        // a read of a device's names ran out of memory
+        no_instance_id,       // a device's instance ID, which tells it from another, could not be read
     };
     Stage stage = Stage::no_device_set;
     std::uint32_t error = 0;   // the platform's error code
@@ -72,6 +73,27 @@ Survey survey_ports();
 // For comlookup-list: the same walk, also reading each device's instance ID
 // and, where it has no friendly name, its description.
 Survey survey_ports_in_detail();
+
+// For comlookup-wait --new and --gone and comlookup-list --watch: the same
+// walk, also reading each device's instance ID, which keeps a device the
+// same device from one look to the next, and, where it has no friendly name,
+// its description; nothing more, since it is taken again and again.
+Survey survey_port_ids();
+
+// survey_port_ids() when something may have changed since the last walk it
+// made, none when nothing can have. A walk of every device costs far more
+// than the look it answers (at 256 ports under Wine, most of a second in
+// SetupDiGetClassDevsA alone), so a cheap sign gates it: a change
+// notification on the device database's Enum key, which a device's arrival,
+// departure or new name writes to. The walk stays the only truth: the first
+// look walks, a walk is forced every few seconds whatever the sign says, and
+// walks keep to a tenth of the processor over time, even where the sign
+// never rests.
+std::optional<Survey> survey_port_ids_when_changed();
+
+// For comlookup-list --watch: the USB and Bluetooth identity of the present
+// device `port` names by its instance ID, read once, when it arrives.
+void read_identity_of(SurveyedPort& port);
 
 // For comlookup-list: every device of the ports setup class that Windows
 // knows, present or not, read as survey_ports_in_detail() reads them.

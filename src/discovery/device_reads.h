@@ -37,6 +37,10 @@ ReadResult read_port_name(HDEVINFO set, SP_DEVINFO_DATA& device, std::string& na
 // one cannot vouch for its answer.
 bool out_of_memory(DWORD error);
 
+// The device's description, what Device Manager shows where it has no
+// friendly name; empty when it cannot be read.
+std::string read_description(HDEVINFO set, SP_DEVINFO_DATA& device);
+
 // The device's instance ID, or empty with the error when it cannot be read.
 std::string read_instance_id(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD& error);
 

@@ -16,16 +16,6 @@
 namespace comlookup {
 namespace {
 
-std::string description(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    NameBuffer buffer{};
-    DWORD required = 0;
-    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DEVICEDESC, nullptr,
-                                           reinterpret_cast<BYTE*>(buffer.data()), NAME_BUFFER_SIZE, &required)) {
-        return {};
-    }
-    return text_of(buffer);
-}
-
 // A setup class without a registered name is shown by its GUID.
 std::string class_name(const GUID& setup_class) {
     std::array<char, 64> name{};
@@ -47,7 +37,7 @@ void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
     read_usb_port(set, device, port, nullptr);
     port.bt = read_bt_identity(set, device, port.instance_id, nullptr);
     if (port.friendly_name.empty()) {
-        port.description = description(set, device);
+        port.description = read_description(set, device);
     }
 }
 
@@ -55,6 +45,20 @@ void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
 
 Survey survey_ports_in_detail() {
     return walk_ports(DIGCF_PRESENT, read_identity);
+}
+
+void read_identity_of(SurveyedPort& port) {
+    const DeviceSet set = adopt_device_set(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr));
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (!set || !SetupDiOpenDeviceInfoA(set.get(), port.instance_id.c_str(), nullptr, 0, &device)) {
+        // Gone again before it could be read: what the USB reads say of a
+        // device they cannot reach.
+        port.usb.unreadable = USB_ALL;
+        port.usb.error = GetLastError();
+        return;
+    }
+    read_identity(set.get(), device, port, nullptr);
 }
 
 Survey survey_known_ports() {

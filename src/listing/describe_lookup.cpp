@@ -48,274 +48,9 @@ constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
                                    "device database could not be read or the listing could not be written.\n"
                                    "\n";
 
-// What a caller takes a listed device's status for, when that is not the
-// port the device is on.
-std::string misreading(std::string_view port_name) {
-    const std::int32_t status = port_number(port_name);
-    if (status == EXIT_NOT_FOUND) {
-        return "a caller takes status -1 for \"no device matches\"";
-    }
-    if (status == EXIT_AMBIGUOUS) {
-        return "a caller takes status -2 for \"more than one device matches\"";
-    }
-    if (status < 0) {
-        return "a caller takes a negative status for a failure";
-    }
-    if (!has_port_number(port_name)) {
-        return "no number after \"COM\": a caller takes status 0 for COM0";
-    }
-    return {};
-}
+}  // namespace
 
-std::string padded(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
-    return text;
-}
-
-// "serial number, product name and socket", for the USB_... bits given.
-std::string unread_parts(unsigned parts) {
-    std::vector<std::string_view> names;
-    for (const auto& [bit, name] : {std::pair<unsigned, std::string_view>{USB_IDS, "vendor and product IDs"},
-                                    {USB_SERIAL, "serial number"},
-                                    {USB_PRODUCT, "product name"},
-                                    {USB_LOCATION, "socket"},
-                                    {USB_PATH, "location paths"}}) {
-        if ((parts & bit) != 0) {
-            names.push_back(name);
-        }
-    }
-    return "its " + in_words(names);
-}
-
-// A console of 80 columns wraps a line of 80 onto the next.
-constexpr std::size_t WIDTH = 79;
-// Where the friendly name starts in a device's row.
-constexpr std::size_t NAME_COLUMN = 20;
-
-class Writer {
-public:
-    explicit Writer(const ListingStyle& style) : style_(style) {}
-
-    std::string show(std::string_view text) const { return shown(text, style_.code_page, style_.sink); }
-
-    std::string shown_list(const std::vector<std::string>& texts) const {
-        std::string list;
-        for (const std::string& text : texts) {
-            list += (list.empty() ? "" : ", ") + show(text);
-        }
-        return list;
-    }
-
-    // Quoted, so that blanks at either end show; \" and \\ inside.
-    std::string quote(std::string_view text) const {
-        return '"' + shown(text, style_.code_page, style_.sink, true) + '"';
-    }
-    std::size_t width(std::string_view shown_text) const { return columns(shown_text, style_.code_page); }
-
-    // `words` (already shown) as lines of at most WIDTH columns, each
-    // starting `indent` blanks in; a word too wide for that stands alone on a
-    // line of its own, from the first column, so that it reads unbroken.
-    std::string wrapped(const std::vector<std::string>& words, std::size_t indent) const {
-        std::string lines;
-        std::string line;
-        std::size_t used = 0;
-        const auto flush = [&] {
-            if (!line.empty()) {
-                lines += std::string(indent, ' ') + line + '\n';
-            }
-            line.clear();
-            used = 0;
-        };
-        for (const std::string& word : words) {
-            const std::size_t cost = width(word);
-            if (indent + cost > WIDTH) {
-                flush();
-                lines += word + '\n';
-                continue;
-            }
-            if (!line.empty() && indent + used + 1 + cost > WIDTH) {
-                flush();
-            }
-            line += (line.empty() ? "" : " ") + word;
-            used += (used == 0 ? 0 : 1) + cost;
-        }
-        flush();
-        return lines;
-    }
-
-    // Prose the listing writes, split at blanks and wrapped.
-    std::string paragraph(std::string_view text, std::size_t indent = 0) const {
-        std::vector<std::string> words;
-        for (std::size_t start = 0; start < text.size();) {
-            const std::size_t end = std::min(text.find(' ', start), text.size());
-            if (end > start) {
-                words.emplace_back(text.substr(start, end - start));
-            }
-            start = end + 1;
-        }
-        return wrapped(words, indent);
-    }
-
-    // Device Manager shows the description of a device without a friendly
-    // name, so that is how the user knows it.
-    std::string name_of(const SurveyedPort& port) const {
-        if (friendly_name_read(port.skip) && !port.friendly_name.empty()) {
-            return quote(port.friendly_name);
-        }
-        return port.description.empty() ? "-" : "description " + quote(port.description);
-    }
-
-    // A Bluetooth port's remote device, as comlookup-bt takes it; or why no
-    // command picks the port out.
-    std::string bt_lines(const DeviceFacts& facts, std::size_t indent) const {
-        const BtIdentity& bt = facts.device.bt;
-        if (bt.address_error != 0) {
-            return paragraph("Bluetooth identity could not be read (" + error_text(bt.address_error) + ")", indent);
-        }
-        if (bt.incoming) {
-            return paragraph("incoming Bluetooth port: it waits for a device to call, and no command picks it out",
-                             indent);
-        }
-        if (!bt.address) {
-            return bt.bluetooth
-                       ? paragraph("Bluetooth port with no remote device's address: no command picks it out", indent)
-                       : "";
-        }
-        const auto quoted = [](std::string_view value) { return std::optional(command_line_argument(value, true)); };
-        std::vector<std::string> words;
-        for (const std::string& term : bt_term_words(terms_of(bt), quoted).value_or(std::vector<std::string>{})) {
-            words.push_back(show(term));
-        }
-        std::string lines = wrapped(words, indent);
-        if (bt.name_error != 0) {
-            lines += paragraph("the device's name could not be read (" + error_text(bt.name_error) + ")", indent);
-        } else if (!bt.name) {
-            lines += std::string(indent, ' ') + "no device name\n";
-        }
-        if (bt.service_error != 0) {
-            lines += paragraph("the service name could not be read (" + error_text(bt.service_error) + ")", indent);
-        }
-        if (const std::vector<std::string>& others = facts.address_shared_with; !others.empty()) {
-            lines += paragraph((others.size() == 1 ? "another serial service of the same device is on "
-                                                   : "other serial services of the same device are on ") +
-                                   shown_list(others),
-                               indent);
-        }
-        return lines;
-    }
-
-    // The instance ID tells apart devices whose names are the same, and the
-    // USB identity, as comlookup-usb takes it, devices whose instance IDs
-    // are made up.
-    std::string id_lines(const DeviceFacts& facts, std::size_t indent) const {
-        const SurveyedPort& port = facts.device;
-        std::string lines = port.instance_id.empty() ? "" : wrapped({show(port.instance_id)}, indent);
-        lines += bt_lines(facts, indent);
-        const UsbIdentity& usb = port.usb;
-        if (usb.unreadable == USB_ALL) {
-            return lines + paragraph("USB identity could not be read (" + error_text(usb.error) + ")", indent);
-        }
-        std::vector<std::string> words = *identity_terms(terms_of(usb), style_.code_page);
-        for (std::string& word : words) {
-            word = show(word);
-        }
-        lines += wrapped(words, indent);
-        if (usb.unreadable != 0) {
-            lines +=
-                paragraph(unread_parts(usb.unreadable) + " could not be read (" + error_text(usb.error) + ")", indent);
-        } else if (!words.empty() && !usb.serial) {
-            lines += std::string(indent, ' ') + "no serial number\n";
-        }
-        if (!facts.serial_shared_with.empty()) {
-            lines += paragraph("the same serial number is on " + shown_list(facts.serial_shared_with), indent);
-        }
-        return lines;
-    }
-
-    // The columns before a row's name, `head` and the port name, ending at
-    // `indent`; a port name too wide for them stands alone on a line of its
-    // own, as a long name does, and the row goes on at `indent` below it.
-    std::string lead(std::string head, std::string_view port_name, std::size_t indent) const {
-        const std::string port = show(port_name);
-        std::string prefix = head + padded(port, 8) + "  ";
-        if (width(prefix) <= WIDTH) {
-            return prefix;
-        }
-        while (head.ends_with(' ')) {
-            head.pop_back();
-        }
-        return head + '\n' + port + '\n' + std::string(indent, ' ');
-    }
-
-    // A row of columns, then what did not fit in it on lines of their own:
-    // a long name alone, the note wrapped under the name's column.
-    std::string row(std::string prefix, std::string_view name, std::string_view note, std::size_t indent) const {
-        const std::size_t line_start = prefix.rfind('\n') == std::string::npos ? 0 : prefix.rfind('\n') + 1;
-        const std::size_t used = width(std::string_view(prefix).substr(line_start)) + width(name);
-        if (used + (note.empty() ? 0 : 2 + width(note)) <= WIDTH) {
-            return prefix + std::string(name) + (note.empty() ? "" : "  " + std::string(note)) + '\n';
-        }
-        if (used <= WIDTH) {
-            return prefix + std::string(name) + '\n' + paragraph(note, indent);
-        }
-        while (prefix.ends_with(' ')) {
-            prefix.pop_back();
-        }
-        if (!prefix.empty() && !prefix.ends_with('\n')) {
-            prefix += '\n';
-        }
-        return prefix + std::string(name) + '\n' + paragraph(note, indent);
-    }
-
-    // Near misses are only worth showing when nothing matches.
-    std::string device_line(const DeviceFacts& facts, bool show_near_misses) const {
-        const SurveyedPort& port = facts.device;
-        const bool listed = port.skip == SkipReason::none;
-        char mark = ' ';
-        std::string note = listed ? "" : "left out: " + left_out_reason(port);
-        if (facts.standing == Standing::named_but_left_out) {
-            note += "; its friendly name begins with the query";
-        } else if (facts.standing == Standing::named) {
-            mark = '*';
-            note = "begins with the query";
-        } else if (show_near_misses && facts.standing == Standing::loose_prefix) {
-            mark = '~';
-            note = "near miss: would match if case and runs of blanks were ignored";
-        } else if (show_near_misses && facts.standing == Standing::further_in) {
-            mark = '~';
-            note = "near miss: holds the query further in, not at its start";
-        }
-        if (const std::string odd = listed ? misreading(port.port_name) : ""; !odd.empty()) {
-            note += note.empty() ? odd : "; " + odd;
-        }
-        std::string head(1, mark);
-        head += ' ';
-        const std::string status = facts.status ? std::to_string(*facts.status) : "-";
-        head += std::string(status.size() < 6 ? 6 - status.size() : 0, ' ') + status + "  ";
-        const std::string prefix = lead(head, port_name_read(port.skip) ? port.port_name : "-", NAME_COLUMN);
-        return row(prefix, name_of(port), note, NAME_COLUMN) + id_lines(facts, NAME_COLUMN);
-    }
-
-    // A device comlookup does not read: of another class, or not present.
-    std::string other_line(const DeviceFacts& facts) const {
-        const SurveyedPort& port = facts.device;
-        std::string head = "  ";
-        if (!port.class_name.empty()) {
-            head += padded(show(port.class_name), 8) + "  ";
-        }
-        const std::size_t indent = port.class_name.empty() ? 12 : 22;
-        return row(lead(head, port.port_name, indent), name_of(port), facts.matches ? "begins with the query" : "",
-                   indent) +
-               id_lines(facts, indent);
-    }
-
-private:
-    const ListingStyle& style_;
-};
-
-std::string failure_text(const WalkFailure& failure) {
+std::string walk_failure_text(const WalkFailure& failure) {
     std::string what;
     switch (failure.stage) {
         case WalkFailure::Stage::no_device_set:
@@ -327,13 +62,22 @@ std::string failure_text(const WalkFailure& failure) {
         case WalkFailure::Stage::out_of_memory:
             what = "The walk is incomplete: memory ran out reading device " + std::to_string(failure.device);
             break;
+        case WalkFailure::Stage::no_instance_id:
+            what = "The walk is incomplete: the instance ID of device " + std::to_string(failure.device) +
+                   " could not be read";
+            break;
     }
-    return what + " (" + error_text(failure.error) +
-           "). comlookup answers -1 to any query then, rather than risk a wrong port.";
+    return what + " (" + error_text(failure.error) + ")";
+}
+
+namespace {
+
+std::string failure_text(const WalkFailure& failure) {
+    return walk_failure_text(failure) + ". comlookup answers -1 to any query then, rather than risk a wrong port.";
 }
 
 // Where the only names that begin with the query are, when no listed one does.
-std::string only_names_text(const Listing& listing, const Writer& writer) {
+std::string only_names_text(const Listing& listing, const TextWriter& writer) {
     std::vector<std::string> places;
     if (listing.left_out_matches > 0) {
         places.emplace_back("on devices comlookup leaves out");
@@ -358,7 +102,7 @@ std::string status_head(const Listing& listing) {
 
 // The last line, "exit status N: ...", short enough for any console, and
 // what more there is to say on the lines just above it.
-std::string status_lines(const Listing& listing, const Writer& writer) {
+std::string status_lines(const Listing& listing, const TextWriter& writer) {
     std::string above;
     std::string meaning;
     switch (listing.state) {
@@ -402,7 +146,7 @@ std::string status_lines(const Listing& listing, const Writer& writer) {
 // A command to paste for each device the query names, when it names
 // several, under a heading that says what the commands do; then the devices
 // nothing picks out.
-std::string suggestions(const Listing& listing, const Writer& writer) {
+std::string suggestions(const Listing& listing, const TextWriter& writer) {
     std::string by_name;
     std::string by_identity;
     std::string by_bluetooth;
@@ -507,7 +251,7 @@ std::string suggestions(const Listing& listing, const Writer& writer) {
 }  // namespace
 
 std::string describe_lookup(const Surveys& surveys, int argc, const char* const* argv, const ListingStyle& style) {
-    const Writer writer(style);
+    const TextWriter writer(style);
     const Listing listing = model_listing(surveys, argc, argv, style.code_page);
 
     std::string text(listing.help ? USAGE : "");

@@ -2,17 +2,11 @@
 
 #include <string>
 
+#include "listing/device_description.h"
 #include "listing/listing_model.h"
 #include "listing/text.h"
 
 namespace comlookup {
-
-// How the listing is written: the code page its names are in, and where it
-// goes.
-struct ListingStyle {
-    CodePage code_page;
-    Sink sink = Sink::file;
-};
 
 // What comlookup-list prints for these arguments, lines ending in '\n': the
 // usage text first when the first word asks for help; every present device
@@ -27,5 +21,8 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
 // The same listing as one JSON document (RFC 8259), every text converted
 // from the code page to UTF-8, for the words after --json.
 std::string describe_lookup_json(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);
+
+// How a walk fell short, with its error: "The walk stopped early: ...".
+std::string walk_failure_text(const WalkFailure& failure);
 
 }  // namespace comlookup

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ascii.h"
+#include "listing/device_description.h"
 #include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
@@ -75,113 +76,6 @@ DeviceFacts facts_of(const SurveyedPort& port, const char* query) {
     facts.matches = query != nullptr && friendly_name_read(port.skip) && !port.friendly_name.empty() &&
                     begins_with_query(port.friendly_name, query);
     return facts;
-}
-
-// The first of `choices` that picks out listed[index] alone among the
-// listed devices, as `program` and the TERMs `words` gives; none when none
-// does, saying why where it is not plain: a command that might also fit a
-// device that could not be read in full (its port names go into
-// `unsure_of`), or one that cannot be pasted safely.
-template <typename Terms, typename FitOf, typename Words>
-Suggestion first_alone(const std::vector<const SurveyedPort*>& listed, std::size_t index,
-                       const std::vector<Terms>& choices, FitOf fit, Words words, SuggestionKind kind,
-                       std::string_view program) {
-    Suggestion suggestion{listed[index]->port_name};
-    for (const Terms& terms : choices) {
-        bool alone = fit(*listed[index], terms) == Fit::yes;
-        std::vector<std::string> unsure;
-        for (std::size_t other = 0; other < listed.size() && alone; ++other) {
-            const Fit fits_other = other == index ? Fit::no : fit(*listed[other], terms);
-            alone = fits_other != Fit::yes;
-            if (fits_other == Fit::unknown) {
-                unsure.push_back(listed[other]->port_name);
-            }
-        }
-        if (!alone) {
-            continue;
-        }
-        const std::optional<std::vector<std::string>> pasted = words(terms);
-        if (!pasted) {
-            suggestion.unpasteable = true;
-            continue;
-        }
-        if (!unsure.empty()) {
-            suggestion.unsure_of = unsure;
-            continue;
-        }
-        suggestion.kind = kind;
-        suggestion.command = program;
-        for (const std::string& word : *pasted) {
-            suggestion.command += ' ' + word;
-        }
-        suggestion.unsure_of.clear();
-        suggestion.unpasteable = false;
-        return suggestion;
-    }
-    return suggestion;
-}
-
-// By USB identity: by serial number where that is unique, else by location
-// path, with the interface where the device has several ports.
-Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index,
-                          const CodePage& code_page) {
-    const UsbIdentity& identity = listed[index]->usb;
-    // Never by "Location information": its hub number follows the order
-    // the hubs were found in, and may pass to another hub after a restart.
-    const std::optional<std::string> path =
-        identity.paths.empty() ? std::nullopt : std::optional<std::string>(identity.paths.front());
-    std::vector<UsbTerms> choices;
-    for (const std::optional<std::string>* part : {&identity.serial, &path}) {
-        if (!identity.vid || !identity.pid || !*part || (*part)->empty()) {
-            continue;
-        }
-        UsbTerms terms;
-        terms.vid = identity.vid;
-        terms.pid = identity.pid;
-        (part == &identity.serial ? terms.serial : terms.path) = **part;
-        choices.push_back(terms);
-        if (identity.interface_number) {
-            terms.interface_number = identity.interface_number;
-            choices.push_back(terms);
-        }
-    }
-    return first_alone(
-        listed, index, choices, [](const SurveyedPort& port, const UsbTerms& terms) { return fits(port.usb, terms); },
-        [&](const UsbTerms& terms) { return identity_terms(terms, code_page, true); }, SuggestionKind::usb,
-        "comlookup-usb");
-}
-
-// By the Bluetooth device's name where that is unique, else by its address;
-// with the service's name where the device has several serial ports.
-Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index, const CodePage& code_page) {
-    const BtIdentity& identity = listed[index]->bt;
-    std::vector<BtTerms> choices;
-    if (identity.name) {
-        choices.push_back({std::nullopt, identity.name});
-    }
-    if (identity.address) {
-        choices.push_back({identity.address});
-    }
-    for (std::size_t plain = choices.size(), i = 0; i < plain && identity.service; ++i) {
-        choices.push_back(choices[i]);
-        choices.back().service = identity.service;
-    }
-    const auto pasted = [&](std::string_view value) { return pasted_argument(value, code_page, true); };
-    return first_alone(
-        listed, index, choices, [](const SurveyedPort& port, const BtTerms& terms) { return meets(port.bt, terms); },
-        [&](const BtTerms& terms) { return bt_term_words(terms, pasted); }, SuggestionKind::bluetooth, "comlookup-bt");
-}
-
-// Whether another listed port is a serial service of the same Bluetooth
-// device with the same service name, or none for both: nothing but the port
-// number tells them apart.
-bool services_alike(const std::vector<const SurveyedPort*>& listed, const SurveyedPort& port) {
-    const BtIdentity& bt = port.bt;
-    return bt.address && bt.service_error == 0 &&
-           std::any_of(listed.begin(), listed.end(), [&](const SurveyedPort* other) {
-               return other != &port && other->bt.address == bt.address && other->bt.service_error == 0 &&
-                      other->bt.service == bt.service;
-           });
 }
 
 }  // namespace
@@ -437,19 +331,7 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
             same_cores = same_cores && without_port_suffix(name) == without_port_suffix(first);
             const auto place = static_cast<std::size_t>(
                 std::find(listed.begin(), listed.end(), &present.devices[match]) - listed.begin());
-            const std::string name_query = distinguishing_query(ports, place);
-            const SurveyedPort& device = present.devices[match];
-            const std::optional<std::string> pasted =
-                name_query.empty() ? std::nullopt : pasted_argument(name_query, code_page);
-            Suggestion suggestion = pasted ? Suggestion{device.port_name, SuggestionKind::name, "comlookup " + *pasted}
-                                           : usb_suggestion(listed, place, code_page);
-            if (suggestion.kind == SuggestionKind::none && device.bt.bluetooth) {
-                suggestion = bt_suggestion(listed, place, code_page);
-            }
-            suggestion.unpasteable =
-                suggestion.unpasteable || (suggestion.kind == SuggestionKind::none && !name_query.empty() && !pasted);
-            suggestion.bluetooth = device.bt.bluetooth;
-            suggestion.services_alike = suggestion.kind == SuggestionKind::none && services_alike(listed, device);
+            Suggestion suggestion = pick_out(listed, place, code_page);
             listing.percent_in_commands =
                 listing.percent_in_commands || suggestion.command.find('%') != std::string::npos;
             listing.suggestions.push_back(std::move(suggestion));

@@ -26,25 +26,46 @@ std::string seconds_error() {
     return "SECONDS must be a whole number from 0 to " + std::to_string(MAX_WAIT_SECONDS);
 }
 
-WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& query) {
+namespace {
+
+// SECONDS in argv[1], then the words after it, read as comlookup reads its
+// arguments: SECONDS stands where comlookup's own name does.
+WaitCommand read_seconds_and_words(int argc, const char* const* argv, QueryBuffer& query, WaitFor what) {
     if (argc < 2) {
-        return {0, "no SECONDS given"};
+        return {0, "no SECONDS given", what};
     }
     const std::optional<std::uint32_t> seconds = read_seconds(argv[1]);
     if (!seconds) {
-        return {0, seconds_error()};
+        return {0, seconds_error(), what};
     }
-    // The words after SECONDS, read as comlookup reads its arguments: SECONDS
-    // stands where comlookup's own name does.
+    if (argc < 3 && what != WaitFor::match) {
+        return {*seconds, {}, what, false};
+    }
     switch (read_query(argc - 1, argv + 1, query)) {
         case QueryState::ready:
-            return {*seconds, {}};
+            return {*seconds, {}, what};
         case QueryState::missing:
-            return {0, argc < 3 ? "no WORD after SECONDS" : "the first WORD is empty"};
+            return {0, argc < 3 ? "no WORD after SECONDS" : "the first WORD is empty", what};
         case QueryState::too_long:
-            return {0, "the WORDs are longer than " + std::to_string(QUERY_CAPACITY - 1) + " bytes"};
+            return {0, "the WORDs are longer than " + std::to_string(QUERY_CAPACITY - 1) + " bytes", what};
     }
-    return {0, "unreadable command line"};
+    return {0, "unreadable command line", what};
+}
+
+}  // namespace
+
+WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& query) {
+    const std::string_view first = argc >= 2 ? argv[1] : "";
+    if (first == "--new" || first == "--gone") {
+        return read_seconds_and_words(argc - 1, argv + 1, query,
+                                      first == "--new" ? WaitFor::arrival : WaitFor::departure);
+    }
+    return read_seconds_and_words(argc, argv, query, WaitFor::match);
+}
+
+std::string_view wait_usage(const WaitCommand& command) {
+    return command.what == WaitFor::match ? "comlookup-wait SECONDS WORD..."
+                                          : "comlookup-wait --new|--gone SECONDS [WORD...]";
 }
 
 }  // namespace comlookup

@@ -19,14 +19,24 @@ std::optional<std::uint32_t> read_whole_number(std::string_view text, std::uint3
 std::optional<std::uint32_t> read_seconds(std::string_view text);
 std::string seconds_error();
 
-// What "comlookup-wait SECONDS WORD..." asks for.
+// What comlookup-wait waits for: a device named by the words (SECONDS
+// WORD...), or one that arrives (--new SECONDS [WORD...]) or leaves (--gone).
+enum class WaitFor { match, arrival, departure };
+
+// What a comlookup-wait command line asks for.
 struct WaitCommand {
     std::uint32_t seconds = 0;
     std::string error;  // empty when the command line is good; else what is wrong with it
+    WaitFor what = WaitFor::match;
+    bool words = true;  // --new and --gone may go without
 };
 
 // Reads SECONDS, a whole number of ASCII digits from 0 to MAX_WAIT_SECONDS,
-// and the words after it into `query` exactly as comlookup reads its own.
+// and the words after it into `query` exactly as comlookup reads its own;
+// after --new or --gone, first.
 WaitCommand read_wait_command(int argc, const char* const* argv, QueryBuffer& query);
+
+// The usage line for what `command` waits for.
+std::string_view wait_usage(const WaitCommand& command);
 
 }  // namespace comlookup

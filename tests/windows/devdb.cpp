@@ -27,6 +27,10 @@
 //   devdb time RUNS PROGRAM [ARG...] [-- PROGRAM [ARG...]]...
 //       median wall time in ms and the last status, a line for each program,
 //       which run in turn
+//   devdb timetable PROGRAM [ARG...] < TIMETABLE
+//       runs PROGRAM while it makes the changes on standard input at their
+//       times (see read_timetable in device_db.h), then prints what it
+//       wrote and its full exit status, as run does
 //   devdb wait-time RUNS PORTNAME FRIENDLY-NAME PROGRAM [ARG...]
 //       runs PROGRAM (comlookup-wait), adds the device a second later, and
 //       prints the median ms from the device's appearing to the program's
@@ -54,15 +58,14 @@ using comlookup::testing::FakePort;
 using comlookup::testing::ProcessResult;
 
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
-        " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
-        " [hwid=ID]... [path=TEXT]... [-- PORTNAME ...]"
-        " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [service=TEXT] | device INSTANCE-ID NAME"
-        " [-- ...]"
-        " | devdb run PROGRAM [ARG...]"
-        " | devdb time RUNS PROGRAM [ARG...]\n");
+    std::fprintf(stderr,
+                 "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
+                 " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
+                 " [hwid=ID]... [path=TEXT]... [-- PORTNAME ...]"
+                 " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [service=TEXT]"
+                 " | device INSTANCE-ID NAME [-- ...]"
+                 " | devdb run PROGRAM [ARG...] | devdb timetable PROGRAM [ARG...] <TIMETABLE"
+                 " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
 }
 
@@ -221,10 +224,32 @@ std::vector<std::string> device_arguments(int argc, char** argv) {
     return arguments;
 }
 
-int run(int argc, char** argv) {
-    const ProcessResult result = run_or_die(command_line_of(argc, argv));
+void print_result(const ProcessResult& result) {
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::printf("%ld\n", static_cast<long>(result.status));
+}
+
+int run(int argc, char** argv) {
+    print_result(run_or_die(command_line_of(argc, argv)));
+    return 0;
+}
+
+int run_timetable(int argc, char** argv) {
+    std::string text;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        text += static_cast<char>(c);
+    }
+    const std::optional<std::vector<comlookup::testing::TimedChange>> timetable =
+        comlookup::testing::read_timetable(text);
+    if (!timetable) {
+        return usage();
+    }
+    const ProcessResult result = comlookup::testing::run_on_timetable(command_line_of(argc, argv), *timetable);
+    print_result(result);
+    if (!result.started) {
+        std::fprintf(stderr, "devdb: the program did not start or a change failed\n");
+        return 1;
+    }
     return 0;
 }
 
@@ -276,8 +301,10 @@ int time_waits(int runs, const comlookup::testing::FakePort& device, int argc, c
             return 1;
         }
         comlookup::testing::ChildProcess child = comlookup::testing::start_process(command_line, ".");
-        // Past its start-up, into plain waiting.
-        Sleep(1000);
+        // Past its start-up and first walk (most of a second at 256 ports
+        // under Wine), into plain waiting: for --new, a device that came
+        // before the first walk would be no arrival.
+        Sleep(2000);
         LARGE_INTEGER start;
         LARGE_INTEGER end;
         if (!comlookup::testing::add_port(device)) {
@@ -342,6 +369,9 @@ int main(int argc, char** argv) {
     }
     if (command == "remove" && argc == 3) {
         return comlookup::testing::remove_ports_named(argv[2]) ? 0 : 1;
+    }
+    if (command == "timetable" && argc >= 3) {
+        return run_timetable(argc - 2, argv + 2);
     }
     if ((command == "add-modem" || command == "add-unnamed") && argc == 4) {
         comlookup::testing::FakePort port{argv[3], argv[2]};

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
+
+#include "process.h"
 
 namespace comlookup::testing {
 namespace {
@@ -327,6 +330,120 @@ bool remove_ports_named(const std::string& friendly_name) {
                                                                  reinterpret_cast<BYTE*>(name), sizeof name, nullptr) &&
                                                              friendly_name == name;
                                                   });
+}
+
+namespace {
+
+// The device with this instance ID, opened in `set`.
+bool open_device(HDEVINFO set, const std::string& instance_id, SP_DEVINFO_DATA& device) {
+    device.cbSize = sizeof device;
+    return SetupDiOpenDeviceInfoA(set, instance_id.c_str(), nullptr, 0, &device);
+}
+
+// The rest of a line after the words read so far, without its leading blank.
+std::string rest_of(std::istringstream& line) {
+    std::string rest;
+    std::getline(line >> std::ws, rest);
+    return rest;
+}
+
+using NtProcessCall = LONG(NTAPI*)(HANDLE);
+
+// NtSuspendProcess and NtResumeProcess: ntdll exports them, no header
+// declares them.
+NtProcessCall nt_process_call(const char* name) {
+    return reinterpret_cast<NtProcessCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+}  // namespace
+
+bool remove_device(const std::string& instance_id) {
+    const DeviceSet set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    SP_DEVINFO_DATA device{};
+    return running_under_wine() && set && open_device(set.get(), instance_id, device) &&
+           SetupDiRemoveDevice(set.get(), &device);
+}
+
+bool set_friendly_name(const std::string& instance_id, const std::string& name) {
+    const DeviceSet set = adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    SP_DEVINFO_DATA device{};
+    return running_under_wine() && set && open_device(set.get(), instance_id, device) &&
+           set_text(set.get(), device, SPDRP_FRIENDLYNAME, name);
+}
+
+std::optional<std::vector<TimedChange>> read_timetable(const std::string& text) {
+    std::vector<TimedChange> timetable;
+    std::istringstream lines(text);
+    for (std::string text_line; std::getline(lines, text_line);) {
+        if (!text_line.empty() && text_line.back() == '\r') {
+            text_line.pop_back();
+        }
+        std::istringstream line(text_line);
+        TimedChange change;
+        std::string what;
+        std::string id;
+        if (!(line >> change.at_ms >> what)) {
+            if (text_line.find_first_not_of(" \t") == std::string::npos) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (what == "add" || what == "add-unnamed") {
+            std::string port_name;
+            line >> port_name >> id;
+            const std::string name = rest_of(line);
+            change.device = {name, port_name};
+            if (what == "add-unnamed") {
+                change.device.friendly_name.reset();
+                change.device.description = name;
+            }
+        } else if (what == "name") {
+            line >> id;
+            change.what = TimedChange::What::name;
+            change.device.friendly_name = rest_of(line);
+        } else if (what == "remove") {
+            line >> id;
+            change.what = TimedChange::What::remove;
+        } else {
+            return std::nullopt;
+        }
+        if (id.empty() || (change.what != TimedChange::What::remove && change.device.friendly_name == "" &&
+                           !change.device.description)) {
+            return std::nullopt;
+        }
+        change.device.instance_id = id;
+        timetable.push_back(std::move(change));
+    }
+    return timetable;
+}
+
+ProcessResult run_on_timetable(const std::string& command_line, const std::vector<TimedChange>& timetable) {
+    const NtProcessCall suspend = nt_process_call("NtSuspendProcess");
+    const NtProcessCall resume = nt_process_call("NtResumeProcess");
+    const ULONGLONG start = GetTickCount64();
+    ChildProcess child = start_process(command_line, ".");
+    bool made = child.process.get() != nullptr && suspend != nullptr && resume != nullptr;
+    for (std::size_t i = 0; i < timetable.size() && made;) {
+        const ULONGLONG due = start + timetable[i].at_ms;
+        const ULONGLONG now = GetTickCount64();
+        if (due > now) {
+            // Ends early when the program does.
+            WaitForSingleObject(child.process.get(), static_cast<DWORD>(due - now));
+        }
+        suspend(child.process.get());
+        for (const DWORD at = timetable[i].at_ms; i < timetable.size() && timetable[i].at_ms == at && made; ++i) {
+            const TimedChange& change = timetable[i];
+            const std::string& id = *change.device.instance_id;
+            made = change.what == TimedChange::What::add      ? add_port(change.device)
+                   : change.what == TimedChange::What::remove ? remove_device(id)
+                                                              : set_friendly_name(id, *change.device.friendly_name);
+        }
+        resume(child.process.get());
+    }
+    ProcessResult result = finish_process(child);
+    result.started = result.started && made;
+    return result;
 }
 
 }  // namespace comlookup::testing

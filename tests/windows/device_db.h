@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+
 namespace comlookup::testing {
 
 // A device as a driver installation would leave it; of the ports setup
@@ -83,5 +85,33 @@ const GUID& bluetooth_class();
 
 // Removes the devices of the ports setup class with this friendly name.
 bool remove_ports_named(const std::string& friendly_name);
+
+// Removes the device with this instance ID.
+bool remove_device(const std::string& instance_id);
+
+// Gives the device its friendly name, which a driver installation writes
+// after the device is present.
+bool set_friendly_name(const std::string& instance_id, const std::string& name);
+
+// One change of a timetable, made `at_ms` after the program starts.
+struct TimedChange {
+    enum class What { add, remove, name };
+    DWORD at_ms = 0;
+    What what = What::add;
+    FakePort device;  // to add; for remove and name, its instance ID and for name, its new friendly name
+};
+
+// A timetable, one change a line, times in ms from the program's start:
+//   MS add PORTNAME INSTANCE-ID FRIENDLY-NAME...
+//   MS add-unnamed PORTNAME INSTANCE-ID DESCRIPTION...   no friendly name yet
+//   MS name INSTANCE-ID FRIENDLY-NAME...
+//   MS remove INSTANCE-ID
+// None for a malformed line.
+std::optional<std::vector<TimedChange>> read_timetable(const std::string& text);
+
+// Runs `command_line` while it makes the timetable's changes; those due at
+// the same moment with the program suspended, so that it sees them all at
+// once or none. Not started, or a change failed: `started` is false.
+ProcessResult run_on_timetable(const std::string& command_line, const std::vector<TimedChange>& timetable);
 
 }  // namespace comlookup::testing

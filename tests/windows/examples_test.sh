@@ -31,7 +31,7 @@ failed=0
 # check DIR EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE LINE [DEVICE...]
 # LINE is a line of a calling batch file, exactly as a script would hold it.
 # DEVICEs (PORTNAME FRIENDLY-NAME pairs) are added a second and a half into
-# its run, and removed after it.
+# its run (DELAY seconds, when set), and removed after it.
 check() {
     local dir=$1 expected_output=$2 expected_error=$3 expected_code=$4 line=$5 runner
     shift 5
@@ -40,7 +40,7 @@ check() {
     (cd "$work/$dir" && wine_run cmd /c caller.bat >stdout.txt 2>stderr.txt) &
     runner=$!
     if [ $# -gt 0 ]; then
-        sleep 1.5
+        sleep "${DELAY:-1.5}"
         devdb add "$@"
     fi
     wait "$runner" || code=$?
@@ -79,7 +79,12 @@ check failing "" "find-port: comlookup failed with status -1073741819, so the po
 check failing "" "$several -2" 2 'find-port.bat -2'
 # The bootloader appears while flash-after-reset.bat waits for it.
 board='"Arduino Leonardo (" "Arduino Leonardo bootloader"'
-check beside COM12 "" 0 "flash-after-reset.bat $board" COM12 "Arduino Leonardo bootloader (COM12)"
+# It resets the board a second after comlookup-wait starts, past the
+# sketch's lookup: the bootloader comes after that.
+DELAY=5 check beside COM12 "" 0 "flash-after-reset.bat $board" COM12 "Arduino Leonardo bootloader (COM12)"
+# No bootloader name: the first device that arrives.
+DELAY=5 check beside COM13 "" 0 'flash-after-reset.bat "Arduino Leonardo ("' COM13 "Some Bootloader (COM13)"
+check beside "" "flash-after-reset: no new device appeared within 1 s after resetting COM11" 1 'flash-after-reset.bat "Arduino Leonardo (" "" 1'
 check beside "" "flash-after-reset: no bootloader named \"Arduino Leonardo bootloader\" appeared within 1 s after resetting COM11" 1 "flash-after-reset.bat $board 1"
 check beside "" "$none Arduino Uno" 1 'flash-after-reset.bat "Arduino Uno" "Arduino Uno bootloader"'
 
