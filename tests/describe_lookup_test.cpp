@@ -363,33 +363,42 @@ TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
 
 // Each Bluetooth port's device as comlookup-bt's TERMs, and a command for
 // each port that one picks out alone: by name where that is unique and
-// pastes as it stands, else by address.
+// pastes as it stands, else by address, with the service where the device
+// has several; and the ports only their numbers tell apart.
 TEST(DescribeLookup, BluetoothPortsAndTheCommandsThatPickThemOut) {
     const std::string spp = "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&000F\\7&2A&0&";
-    const auto port = [&](const char* port_name, const std::string& tail) {
+    const auto port = [&](const char* port_name, const std::string& tail, std::optional<std::string> service = {}) {
         SurveyedPort device{port_name, std::string("BT Link (") + port_name + ")", SkipReason::none, 0, spp + tail};
         device.bt = read_bt_records(device.instance_id, std::nullopt);
+        device.bt.service = std::move(service);
         return device;
     };
-    Surveys surveys{{{port("COM5", "98D331FB1A2C_C00000000"), port("COM6", "000000000000_00000000"),
-                      port("COM8", "240AC4123456_C00000000"), port("COM9", "240AC4123456_C00000001"),
-                      port("COM10", "001BC10E55A7_C00000000"), port("COM11", "98D331FB1A2D_C00000000")}}};
+    Surveys surveys{{{port("COM5", "98D331FB1A2C_C00000000", "Dev B"), port("COM6", "000000000000_00000000"),
+                      port("COM8", "240AC4123456_C00000000", "SPP"), port("COM9", "240AC4123456_C00000001", "SPP"),
+                      port("COM10", "001BC10E55A7_C00000000"), port("COM11", "98D331FB1A2D_C00000000"),
+                      port("COM12", "240AC4123456_C00000002", "Console")}}};
+    surveys.present.devices[4].bt.service_error = 5;
     surveys.bluetooth.devices = {{0x98D331FB1A2C, "HC-05"},
                                  {0x240AC4123456, "ESP32"},
                                  {0x001BC10E55A7, "GPS\x07 Logger"},
                                  {0x98D331FB1A2D, "HC-05 Pro"}};
     const std::vector<std::string> lines = lines_of(listing(surveys, Args({"BT"})));
     const std::vector<std::string> expected = {
-        "                    address=98:D3:31:FB:1A:2C name=\"HC-05\"",
+        "                    address=98:D3:31:FB:1A:2C name=\"HC-05\" service=\"Dev B\"",
         "                    incoming Bluetooth port: it waits for a device to call, and",
-        "                    address=24:0A:C4:12:34:56 name=\"ESP32\"",
-        "                    another serial service of the same device is on COM9",
+        "                    address=24:0A:C4:12:34:56 name=\"ESP32\" service=\"SPP\"",
+        "                    other serial services of the same device are on COM9, COM12",
         "                    address=00:1B:C1:0E:55:A7 name=\"GPS\\x07 Logger\"",
+        "                    the service name could not be read (error 5)",
+        "                    address=24:0A:C4:12:34:56 name=\"ESP32\" service=\"Console\"",
+        "                    other serial services of the same device are on COM8, COM9",
         "No name tells these devices apart; comlookup-bt picks each out by its Bluetooth",
         "  COM5      comlookup-bt address=98:D3:31:FB:1A:2C",
         "  COM10     comlookup-bt address=00:1B:C1:0E:55:A7",
         "  COM11     comlookup-bt name=\"HC-05 Pro\"",
-        "Nothing picks out COM6, COM8, COM9. See \"Two identical adapters\" and \"Bluetooth",
+        "  COM12     comlookup-bt name=\"ESP32\" service=\"Console\"",
+        "Nothing but the port number tells COM8, COM9 from the other ports of their",
+        "Nothing picks out COM6. See \"Two identical adapters\" and \"Bluetooth serial",
     };
     auto at = lines.begin();
     for (const std::string& line : expected) {
@@ -399,8 +408,8 @@ TEST(DescribeLookup, BluetoothPortsAndTheCommandsThatPickThemOut) {
     const std::string json = describe_lookup_json(surveys, 1, Args({}).argv.data(), testing::latin1_code_page());
     EXPECT_NE(std::string::npos,
               json.find("\"bluetooth_address\": \"98:D3:31:FB:1A:2C\",\n      \"bluetooth_name\": \"HC-05\",\n"
-                        "      \"incoming\": false"));
-    EXPECT_NE(std::string::npos, json.find("\"bluetooth_name\": null,\n      \"incoming\": true"));
+                        "      \"bluetooth_service\": \"Dev B\",\n      \"incoming\": false"));
+    EXPECT_NE(std::string::npos, json.find("\"bluetooth_service\": null,\n      \"incoming\": true"));
 }
 
 }  // namespace

@@ -16,10 +16,15 @@ struct BtIdentity {
     std::optional<std::uint64_t> address = std::nullopt;
     bool incoming = false;                           // it waits for a device to call, and belongs to none
     std::optional<std::string> name = std::nullopt;  // the remote device's, from its node in the Bluetooth class
+    // The name the device gives this port's serial service, as Windows' COM
+    // Ports tab shows it in quotes after the device's name; none: it gives
+    // none, or it was not read because no TERM needed it.
+    std::optional<std::string> service = std::nullopt;
     // Reads that failed for a reason other than absence: the platform's
     // error codes. Such a device may meet a TERM that needs that part.
     std::uint32_t address_error = 0;
     std::uint32_t name_error = 0;
+    std::uint32_t service_error = 0;
 
     bool operator==(const BtIdentity&) const = default;
 };
@@ -28,7 +33,10 @@ struct BtIdentity {
 // term given.
 struct BtTerms {
     std::optional<std::uint64_t> address = std::nullopt;
-    std::optional<std::string> name = std::nullopt;  // the device's name begins with it, byte for byte
+    // The device's name begins with it, byte for byte, or it is exactly what
+    // the COM Ports tab shows: the name, a blank and the service in quotes.
+    std::optional<std::string> name = std::nullopt;
+    std::optional<std::string> service = std::nullopt;  // the service's name begins with it, byte for byte
 
     bool operator==(const BtTerms&) const = default;
 };

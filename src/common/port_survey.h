@@ -39,7 +39,7 @@ struct SurveyedPort {
     std::string description = {};  // when there is no friendly name: what Device Manager shows instead
     std::string class_name = {};   // outside the ports setup class only
     UsbIdentity usb = {};          // as much as the walk was asked to read
-    BtIdentity bt = {};            // likewise; named only by a walk of the Bluetooth class
+    BtIdentity bt = {};            // likewise; named by the walk only for a name= term
     // The problem Windows reports with the device (Device Manager's "Code 10" and the like); none: none.
     std::optional<std::uint32_t> problem = std::nullopt;
 
@@ -105,20 +105,20 @@ Survey survey_known_ports();
 // device key holds a "PortName" beginning with "COM".
 Survey survey_other_classes();
 
-// The nodes of the Bluetooth setup class, one for each remote device that
-// Windows knows: where a Bluetooth port's device name is kept.
+// The nodes of the Bluetooth stack's paired devices, one for each remote
+// device that Windows knows: where a Bluetooth port's device name is kept.
 struct BtDevices {
     std::vector<BtDevice> devices;
     std::optional<WalkFailure> failure = std::nullopt;
 };
 
-// For comlookup-bt and comlookup-list: the present nodes of the Bluetooth
-// setup class that name a remote device, with their names.
+// For comlookup-list: the nodes that name a remote device, BTHENUM\DEV_...,
+// with their names, read from their keys under Enum.
 BtDevices survey_bt_devices();
 
 // For comlookup-bt: comlookup's walk, reading beside each device it lists as
-// much of its Bluetooth identity as `terms` need, its name only for a name=
-// term.
+// much of its Bluetooth identity as `terms` need: its device's name only
+// for a name= term, its service's only where that could decide.
 Survey survey_bt_ports(const BtTerms& terms);
 
 // For comlookup-usb: comlookup's walk, reading first as much of each

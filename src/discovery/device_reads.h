@@ -71,10 +71,9 @@ void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
                    HDEVINFO parents = nullptr);
 
 // As much of the Bluetooth identity of the device with `instance_id` as
-// `terms` need to be weighed (null: all of it but the name, for the
-// listing), named from `devices` where given. Reads the hardware key only
-// for a device the instance ID leaves in the running.
-BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id, const BtTerms* terms,
-                            const BtDevices* devices);
+// `terms` need to be weighed (null: all of it but the device's name, which
+// the listing takes from survey_bt_devices). Reads each record only for a
+// device the ones read before leave in the running.
+BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id, const BtTerms* terms);
 
 }  // namespace comlookup

@@ -52,7 +52,7 @@ std::optional<std::uint32_t> problem_code(HDEVINFO set, SP_DEVINFO_DATA& device)
 // whose names are the same. The listing names Bluetooth ports itself.
 void read_identity(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void*) {
     read_usb_port(set, device, port, nullptr);
-    port.bt = read_bt_identity(set, device, port.instance_id, nullptr, nullptr);
+    port.bt = read_bt_identity(set, device, port.instance_id, nullptr);
     if (port.friendly_name.empty()) {
         port.description = read_description(set, device);
     }

@@ -216,12 +216,14 @@ std::string suggestions(const Listing& listing, const TextWriter& writer) {
     std::vector<std::string> unsafe;
     std::vector<std::string> doubtful;
     std::vector<std::string> unsure;
+    std::vector<std::string> alike;
     bool bluetooth_none = false;
     for (const Suggestion& suggestion : listing.suggestions) {
         const std::string port = writer.show(suggestion.port_name);
         if (suggestion.kind == SuggestionKind::none) {
             (suggestion.unpasteable          ? unsafe
              : !suggestion.unsure_of.empty() ? doubtful
+             : suggestion.services_alike     ? alike
                                              : none)
                 .push_back(suggestion.port_name);
             bluetooth_none = bluetooth_none || suggestion.bluetooth;
@@ -260,8 +262,9 @@ std::string suggestions(const Listing& listing, const TextWriter& writer) {
             '\n' +
             writer.paragraph(by_name.empty() && by_identity.empty()
                                  ? "No name tells these devices apart; comlookup-bt picks each out by its Bluetooth "
-                                   "device's name or address:"
-                                 : "comlookup-bt picks out the others by their Bluetooth device's name or address:") +
+                                   "device's name or address, and service:"
+                                 : "comlookup-bt picks out the others by their Bluetooth device's name or address, "
+                                   "and service:") +
             by_bluetooth;
     }
     if (!doubtful.empty()) {
@@ -276,9 +279,16 @@ std::string suggestions(const Listing& listing, const TextWriter& writer) {
                                     " safely: the command that would pick it out holds a quote or a control character, "
                                     "which cmd.exe does not pass on as it stands.");
     }
+    if (!alike.empty()) {
+        text += '\n' + writer.paragraph("Nothing but the port number tells " + writer.shown_list(alike) +
+                                        " from the other ports of their Bluetooth device: its serial services have "
+                                        "the same name, or none. A paired device keeps its port numbers; see "
+                                        "\"Bluetooth serial ports\" in the README.");
+    }
     if (!none.empty()) {
         std::string why;
-        if (!by_name.empty() || !by_identity.empty() || !by_bluetooth.empty() || !doubtful.empty() || !unsafe.empty()) {
+        if (!by_name.empty() || !by_identity.empty() || !by_bluetooth.empty() || !doubtful.empty() || !unsafe.empty() ||
+            !alike.empty()) {
             why = "Nothing picks out " + writer.shown_list(none) + ".";
         } else if (listing.names_alike == NamesAlike::same) {
             why = "No query tells these devices apart: their friendly names are the same (see their instance IDs).";

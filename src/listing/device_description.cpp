@@ -127,7 +127,8 @@ Suggestion usb_suggestion(const std::vector<const SurveyedPort*>& listed, std::s
         "comlookup-usb");
 }
 
-// By the Bluetooth device's name where that is unique, else by its address.
+// By the Bluetooth device's name where that is unique, else by its address;
+// with the service's name where the device has several serial ports.
 Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::size_t index, const CodePage& code_page) {
     const BtIdentity& identity = listed[index]->bt;
     std::vector<BtTerms> choices;
@@ -137,10 +138,26 @@ Suggestion bt_suggestion(const std::vector<const SurveyedPort*>& listed, std::si
     if (identity.address) {
         choices.push_back({identity.address});
     }
+    for (std::size_t plain = choices.size(), i = 0; i < plain && identity.service; ++i) {
+        choices.push_back(choices[i]);
+        choices.back().service = identity.service;
+    }
     const auto pasted = [&](std::string_view value) { return pasted_argument(value, code_page, true); };
     return first_alone(
         listed, index, choices, [](const SurveyedPort& port, const BtTerms& terms) { return meets(port.bt, terms); },
         [&](const BtTerms& terms) { return bt_term_words(terms, pasted); }, SuggestionKind::bluetooth, "comlookup-bt");
+}
+
+// Whether another listed port is a serial service of the same Bluetooth
+// device with the same service name, or none for both: nothing but the port
+// number tells them apart.
+bool services_alike(const std::vector<const SurveyedPort*>& listed, const SurveyedPort& port) {
+    const BtIdentity& bt = port.bt;
+    return bt.address && bt.service_error == 0 &&
+           std::any_of(listed.begin(), listed.end(), [&](const SurveyedPort* other) {
+               return other != &port && other->bt.address == bt.address && other->bt.service_error == 0 &&
+                      other->bt.service == bt.service;
+           });
 }
 
 std::string text_or_null(const JsonWriter& json, const std::optional<std::string>& value) {
@@ -265,8 +282,13 @@ std::string TextWriter::bt_lines(const DeviceFacts& facts, std::size_t indent) c
     } else if (!bt.name) {
         lines += std::string(indent, ' ') + "no device name\n";
     }
-    if (!facts.address_shared_with.empty()) {
-        lines += paragraph("another serial service of the same device is on " + shown_list(facts.address_shared_with),
+    if (bt.service_error != 0) {
+        lines += paragraph("the service name could not be read (" + error_text(bt.service_error) + ")", indent);
+    }
+    if (const std::vector<std::string>& others = facts.address_shared_with; !others.empty()) {
+        lines += paragraph((others.size() == 1 ? "another serial service of the same device is on "
+                                               : "other serial services of the same device are on ") +
+                               shown_list(others),
                            indent);
     }
     return lines;
@@ -433,6 +455,7 @@ JsonWriter::Fields JsonWriter::device_fields(const DeviceFacts& facts, bool with
         {"path", usb.paths.empty() ? "null" : text(usb.paths.front())},
         {"bluetooth_address", port.bt.address ? '"' + address_text(*port.bt.address) + '"' : "null"},
         {"bluetooth_name", text_or_null(*this, port.bt.name)},
+        {"bluetooth_service", text_or_null(*this, port.bt.service)},
         {"incoming", port.bt.bluetooth ? (port.bt.incoming ? "true" : "false") : "null"},
         {"problem", number_or_null(port.problem)},
     };
@@ -497,6 +520,7 @@ Suggestion pick_out(const std::vector<const SurveyedPort*>& listed, std::size_t 
     suggestion.unpasteable =
         suggestion.unpasteable || (suggestion.kind == SuggestionKind::none && !name_query.empty() && !pasted);
     suggestion.bluetooth = device.bt.bluetooth;
+    suggestion.services_alike = suggestion.kind == SuggestionKind::none && services_alike(listed, device);
     return suggestion;
 }
 
@@ -508,6 +532,10 @@ std::string why_none(const Suggestion& suggestion, const TextWriter& writer) {
     if (!suggestion.unsure_of.empty()) {
         return "nothing picks it out for sure: " + writer.shown_list(suggestion.unsure_of) +
                " could not be read in full, and might fit the command that would";
+    }
+    if (suggestion.services_alike) {
+        return "nothing but the port number tells it from the other ports of its Bluetooth device: its serial "
+               "services have the same name, or none (see \"Bluetooth serial ports\" in the README)";
     }
     return std::string("no command picks it out: no name") + (suggestion.bluetooth ? " or Bluetooth" : " or USB") +
            " identity tells it apart (see \"Two identical adapters\" in the README)";

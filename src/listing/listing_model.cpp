@@ -48,7 +48,7 @@ bool is_help(std::string_view argument) {
 bool unreadable(const SurveyedPort& port) {
     return port.skip == SkipReason::friendly_name_unreadable || port.skip == SkipReason::device_key_unreadable ||
            port.skip == SkipReason::port_name_unreadable || port.usb.error != 0 || port.bt.address_error != 0 ||
-           port.bt.name_error != 0;
+           port.bt.name_error != 0 || port.bt.service_error != 0;
 }
 
 Standing standing_of(const SurveyedPort& port, const char* query, const CodePage& code_page) {

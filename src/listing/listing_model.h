@@ -17,7 +17,7 @@ struct Surveys {
     Survey present = {};        // the ports setup class now, as comlookup reads it
     Survey other_classes = {};  // COM ports of the other setup classes
     Survey known = {};          // the ports setup class, present or not
-    BtDevices bluetooth = {};   // the Bluetooth class, which names the Bluetooth ports' devices
+    BtDevices bluetooth = {};   // the paired devices' nodes, which name the Bluetooth ports' devices
 };
 
 // How one device stands to the query.
@@ -69,7 +69,7 @@ enum class SuggestionKind {
     none,       // nothing does
     name,       // a longer beginning of its name: "comlookup ..."
     usb,        // its USB identity: "comlookup-usb ..."
-    bluetooth,  // its Bluetooth device's name or address: "comlookup-bt ..."
+    bluetooth,  // its Bluetooth device's name or address, and service: "comlookup-bt ..."
 };
 
 // A command to paste that picks out one of the devices the query names.
@@ -84,6 +84,9 @@ struct Suggestion {
     // listing shows escaped, which cmd.exe would not pass on as it stands.
     bool unpasteable = false;
     bool bluetooth = false;  // the device is on a Bluetooth serial port
+    // Nothing picks it out: it is a serial service of a Bluetooth device
+    // that has another port whose service name is the same.
+    bool services_alike = false;
 };
 
 // How the friendly names of the devices the query names compare.

@@ -1,6 +1,8 @@
 #include "lookup/bt_terms.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "common/ascii.h"
 #include "lookup/select_port.h"
@@ -63,6 +65,50 @@ std::optional<std::uint64_t> unique_id_address(std::string_view unique_id) {
     return address_digits(unique_id.substr(hash + 1, end - hash - 1));
 }
 
+// "{00001101-0000-1000-8000-00805F9B34FB}": a key name of its own, never a path.
+bool is_service_class(std::string_view text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != '-' : !hex_value(text.substr(i, 1), 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How the port's service stands to `wanted`, once its device is known.
+template <typename Wanted>
+Fit service_fit(const BtIdentity& identity, Wanted wanted) {
+    if (identity.address_error != 0) {
+        return Fit::unknown;
+    }
+    // A port with no remote device has no service to read.
+    if (!identity.address || identity.service_error != 0) {
+        return identity.address ? Fit::unknown : Fit::no;
+    }
+    return fit_of(identity.service && wanted(std::string_view(*identity.service)));
+}
+
+// The name begins with `wanted`, or `wanted` is what the COM Ports tab shows
+// for the port: "HC-05 'Dev B'".
+Fit name_fit(const BtIdentity& identity, std::string_view wanted) {
+    if (identity.address_error != 0 || identity.name_error != 0) {
+        return Fit::unknown;
+    }
+    if (!identity.name || identity.name->starts_with(wanted)) {
+        return fit_of(identity.name.has_value());
+    }
+    const std::string head = *identity.name + " '";
+    if (wanted.size() <= head.size() || !wanted.starts_with(head) || !wanted.ends_with('\'')) {
+        return Fit::no;
+    }
+    const std::string_view service = wanted.substr(head.size(), wanted.size() - head.size() - 1);
+    return service_fit(identity, [&](std::string_view reported) { return reported == service; });
+}
+
 // An incoming port's all zeros belong to no device.
 constexpr TermKey<BtTerms> BT_KEYS[] = {
     {"name", [](std::string_view value, BtTerms& terms) { return text_term(terms.name, value); }, ""},
@@ -73,6 +119,7 @@ constexpr TermKey<BtTerms> BT_KEYS[] = {
      },
      "takes 12 hex digits, not all zeros, bare or as six pairs joined by : or -, such as "
      "address=98:D3:31:FB:1A:2C"},
+    {"service", [](std::string_view value, BtTerms& terms) { return text_term(terms.service, value); }, ""},
 };
 
 }  // namespace
@@ -109,6 +156,34 @@ std::optional<std::string> bt_device_name(std::string_view reported) {
     return std::string(reported.substr(0, end + 1));
 }
 
+std::optional<BtServiceKey> bt_service_key(std::string_view instance_id, std::uint64_t address) {
+    constexpr std::string_view START = "BTHENUM\\";
+    const std::size_t last = instance_id.rfind('\\');
+    const std::size_t end = instance_id.rfind('_');
+    if (!starts_ignoring_ascii_case(instance_id, START) || end == std::string_view::npos || end < last ||
+        instance_id.size() <= START.size() + 38 || instance_id[START.size() + 38] != '_') {
+        return std::nullopt;
+    }
+    const std::string_view service_class = instance_id.substr(START.size(), 38);
+    const std::string_view connection = instance_id.substr(end + 1);
+    // "C00000001": letters and digits only, so that it names one key.
+    const bool plain =
+        !connection.empty() && connection.size() <= 16 && std::all_of(connection.begin(), connection.end(), [](char c) {
+            return (c >= '0' && c <= '9') || (ascii_folded(c) >= 'a' && ascii_folded(c) <= 'z');
+        });
+    if (!is_service_class(service_class) || !plain) {
+        return std::nullopt;
+    }
+    char device[16];
+    std::snprintf(device, sizeof device, "%012llx", static_cast<unsigned long long>(address & 0xFFFFFFFFFFFF));
+    return BtServiceKey{device, std::string(service_class) + '\\' + std::string(connection)};
+}
+
+std::string_view bt_service_utf8(std::string_view value) {
+    value = value.substr(0, 256);
+    return value.substr(0, value.find('\0'));
+}
+
 void name_from(const BtDevices& walk, BtIdentity& identity) {
     if (!identity.address) {
         return;
@@ -134,13 +209,16 @@ void name_from(const BtDevices& walk, BtIdentity& identity) {
 std::vector<TermFit> bt_term_fits(const BtIdentity& identity, const BtTerms& terms) {
     std::vector<TermFit> fits;
     if (terms.name) {
-        const bool unread = identity.address_error != 0 || identity.name_error != 0;
-        fits.push_back(
-            {"name", unread ? Fit::unknown : fit_of(identity.name && identity.name->starts_with(*terms.name))});
+        fits.push_back({"name", name_fit(identity, *terms.name)});
     }
     if (terms.address) {
         fits.push_back(
             {"address", identity.address_error != 0 ? Fit::unknown : fit_of(identity.address == terms.address)});
+    }
+    if (terms.service) {
+        fits.push_back({"service", service_fit(identity, [&](std::string_view reported) {
+                            return reported.starts_with(*terms.service);
+                        })});
     }
     return fits;
 }
@@ -149,8 +227,14 @@ Fit meets(const BtIdentity& identity, const BtTerms& terms) {
     return all_of(bt_term_fits(identity, terms));
 }
 
+bool service_weighs(const BtIdentity& identity, const BtTerms& terms) {
+    BtIdentity unread = identity;
+    unread.service_error = 0xFFFFFFFF;
+    return meets(unread, terms) != meets(identity, terms);
+}
+
 BtTerms terms_of(const BtIdentity& identity) {
-    return {identity.address, identity.name};
+    return {identity.address, identity.name, identity.service};
 }
 
 std::string address_text(std::uint64_t address) {
@@ -167,12 +251,14 @@ std::optional<std::vector<std::string>> bt_term_words(const BtTerms& terms, cons
     if (terms.address) {
         words.push_back("address=" + address_text(*terms.address));
     }
-    if (terms.name) {
-        const std::optional<std::string> name = quoted(*terms.name);
-        if (!name) {
+    for (const auto& [key, value] : {std::pair{"name=", &terms.name}, std::pair{"service=", &terms.service}}) {
+        const std::optional<std::string> text = *value ? quoted(**value) : std::nullopt;
+        if (*value && !text) {
             return std::nullopt;
         }
-        words.push_back("name=" + *name);
+        if (text) {
+            words.push_back(key + *text);
+        }
     }
     return words;
 }

@@ -34,6 +34,25 @@ std::optional<std::uint64_t> bt_device_address(std::string_view instance_id);
 // blanks some devices send; none when nothing is left.
 std::optional<std::string> bt_device_name(std::string_view reported);
 
+// Where Windows keeps the name of a port's serial service, under
+// HKLM\SYSTEM\CurrentControlSet\Services\BTHPORT\Parameters\Devices: the
+// remote device's key ("98d331fb1a2c") and, under each of its
+// "ServicesFor<local radio>" keys, the service's
+// ("{00001101-0000-1000-8000-00805F9B34FB}\C00000001"), from the port's
+// instance ID; none where the ID does not hold them as Windows writes them.
+struct BtServiceKey {
+    std::string device;
+    std::string service;
+
+    bool operator==(const BtServiceKey&) const = default;
+};
+std::optional<BtServiceKey> bt_service_key(std::string_view instance_id, std::uint64_t address);
+
+// The UTF-8 text of a "PriLangServiceName" value, which Windows writes as
+// 256 bytes padded with NULs: its bytes up to the first NUL, never more
+// than 256 of them.
+std::string_view bt_service_utf8(std::string_view value);
+
 // Gives a port with a remote device its device's name from the walk of the
 // Bluetooth class, or the error that kept it from being known.
 void name_from(const BtDevices& walk, BtIdentity& identity);
@@ -47,6 +66,11 @@ Fit meets(const BtIdentity& identity, const BtTerms& terms);
 // keys are listed; `meets` is all of them together.
 std::vector<TermFit> bt_term_fits(const BtIdentity& identity, const BtTerms& terms);
 
+// Whether the port's service name, not read yet, could change how it stands
+// to `terms`: the one read comlookup-bt makes only for the ports the other
+// parts leave in the running.
+bool service_weighs(const BtIdentity& identity, const BtTerms& terms);
+
 // The terms that ask for exactly this identity.
 BtTerms terms_of(const BtIdentity& identity);
 
@@ -54,7 +78,7 @@ BtTerms terms_of(const BtIdentity& identity);
 std::string address_text(std::uint64_t address);
 
 // The terms as comlookup-bt takes them, in its order: address=98:D3:31:FB:1A:2C
-// name="HC-05", the name always in double quotes as `quoted` writes a value
+// name="HC-05" service="Dev B", the texts always in double quotes as `quoted` writes a value
 // in them; none when it gives none.
 using QuotedValue = std::function<std::optional<std::string>(std::string_view value)>;
 std::optional<std::vector<std::string>> bt_term_words(const BtTerms& terms, const QuotedValue& quoted);

@@ -17,9 +17,11 @@
 //       gets them. A call to Wine costs far more than a device: add many at
 //       once, beyond the 32767 characters of a Windows command line with
 //   devdb add-usb -   the same arguments on standard input, one a line
-//   devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [-- ...]
+//   devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [service=TEXT] [-- ...]
 //       a Ports device with this instance ID and, with unique=, that
-//       "Bluetooth_UniqueID" in its hardware key; in place of a port,
+//       "Bluetooth_UniqueID" in its hardware key; with service=, the
+//       service's name where the Bluetooth stack keeps it for the instance
+//       ID's device and service, TEXT's bytes as its UTF-8; in place of a port,
 //       "device INSTANCE-ID NAME" is a node of the Bluetooth class, which
 //       names the remote device. "devdb add-bt -" reads them from standard
 //       input, as add-usb does
@@ -38,6 +40,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -61,7 +64,8 @@ int usage() {
                  "usage: devdb clear | devdb add PORTNAME FRIENDLY-NAME... | devdb add-modem|add-unnamed PORTNAME NAME"
                  " | devdb add-usb PORTNAME FRIENDLY-NAME INSTANCE-ID [parent=ID] [product=TEXT] [location=TEXT]"
                  " [hwid=ID]... [path=TEXT]... [problem=CODE] [-- PORTNAME ...]"
-                 " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] | device INSTANCE-ID NAME [-- ...]"
+                 " | devdb add-bt PORTNAME FRIENDLY-NAME INSTANCE-ID [unique=ID] [service=TEXT]"
+                 " | device INSTANCE-ID NAME [-- ...]"
                  " | devdb run PROGRAM [ARG...] | devdb timetable PROGRAM [ARG...] <TIMETABLE"
                  " | devdb time RUNS PROGRAM [ARG...]\n");
     return 2;
@@ -151,6 +155,20 @@ bool read_usb_devices(const std::vector<std::string>& arguments, std::vector<Fak
     return true;
 }
 
+// "BTHENUM\{service class}_...\...&98D331FB1A2C_C00000000": the service's
+// key under BTHPORT_DEVICES, for a local radio of this helper's own.
+std::optional<std::string> service_key_of(const std::string& instance_id) {
+    const std::size_t end = instance_id.rfind('_');
+    if (end == std::string::npos || end < 12 || instance_id.size() < 46) {
+        return std::nullopt;
+    }
+    std::string address = instance_id.substr(end - 12, 12);
+    for (char& c : address) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return address + "\\ServicesFor001a7dda7113\\" + instance_id.substr(8, 38) + '\\' + instance_id.substr(end + 1);
+}
+
 // The devices `devdb add-bt` describes, in order; false for a malformed
 // command line.
 bool read_bt_devices(const std::vector<std::string>& arguments, std::vector<FakePort>& devices) {
@@ -163,10 +181,22 @@ bool read_bt_devices(const std::vector<std::string>& arguments, std::vector<Fake
                                               arguments.begin() + static_cast<std::ptrdiff_t>(end));
         if (record.size() == 3 && record[0] == "device") {
             devices.push_back(comlookup::testing::bluetooth_device(record[1], record[2]));
-        } else if (record.size() == 3 || (record.size() == 4 && record[3].starts_with("unique="))) {
-            devices.push_back(comlookup::testing::bluetooth_port(
-                record[0], record[1], record[2],
-                record.size() == 4 ? std::optional<std::string>(record[3].substr(7)) : std::nullopt));
+        } else if (record.size() >= 3) {
+            FakePort port = comlookup::testing::bluetooth_port(record[0], record[1], record[2], std::nullopt);
+            for (std::size_t option = 3; option < record.size(); ++option) {
+                if (record[option].starts_with("unique=")) {
+                    port.bluetooth_unique_id = record[option].substr(7);
+                } else if (record[option].starts_with("service=")) {
+                    port.bluetooth_service = record[option].substr(8);
+                    port.bluetooth_service_key = service_key_of(record[2]);
+                } else {
+                    return false;
+                }
+                if (port.bluetooth_service && !port.bluetooth_service_key) {
+                    return false;
+                }
+            }
+            devices.push_back(std::move(port));
         } else {
             return false;
         }

@@ -118,9 +118,22 @@ bool set_hardware_ids(HDEVINFO set, SP_DEVINFO_DATA& device, const std::vector<s
     return set_bytes(set, device, SPDRP_HARDWAREID, list + '\0');
 }
 
-// An empty access list on the registry key that holds the device's property
-// `key`: no one may read it, which Wine enforces as Windows does; or none at
-// all, which lets everyone, so that the device can be removed again.
+// An empty access list on the key at `path` under HKLM: no one may read it,
+// which Wine enforces as Windows does; or none at all, which lets everyone,
+// so that it can be removed again.
+bool set_key_reading(const std::string& path, bool allowed) {
+    HKEY opened = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &opened);
+    const RegistryKey key(opened);
+    SECURITY_DESCRIPTOR descriptor;
+    ACL nobody;
+    return key && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           InitializeAcl(&nobody, sizeof nobody, ACL_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, allowed ? nullptr : &nobody, FALSE) &&
+           RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+}
+
+// The same for the registry key that holds the device's property `key`.
 bool set_reading(const std::string& instance_id, const DEVPROPKEY& key, bool allowed) {
     char path[400];
     const GUID& id = key.fmtid;
@@ -130,15 +143,35 @@ bool set_reading(const std::string& instance_id, const DEVPROPKEY& key, bool all
         instance_id.c_str(), static_cast<unsigned long>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1],
         id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7],
         static_cast<unsigned long>(key.pid));
+    return set_key_reading(path, allowed);
+}
+
+bool set_bluetooth_service(const FakePort& port) {
+    const std::string path = std::string(BTHPORT_DEVICES) + '\\' + *port.bluetooth_service_key;
+    HKEY created = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    const RegistryKey key(created);
+    std::string value = port.bluetooth_service.value_or("");
+    value.resize(std::max<std::size_t>(value.size(), 256), '\0');
+    return key &&
+           (!port.bluetooth_service ||
+            RegSetValueExA(key.get(), "PriLangServiceName", 0, REG_BINARY, reinterpret_cast<const BYTE*>(value.data()),
+                           static_cast<DWORD>(value.size())) == ERROR_SUCCESS) &&
+           (!port.bluetooth_service_unreadable || set_key_reading(path, false));
+}
+
+// Lets everyone read the keys at and under `path` again, so that they can be deleted.
+void unlock_keys(const std::string& path) {
+    set_key_reading(path, true);
     HKEY opened = nullptr;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, &opened);
-    const RegistryKey property(opened);
-    SECURITY_DESCRIPTOR descriptor;
-    ACL nobody;
-    return property && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-           InitializeAcl(&nobody, sizeof nobody, ACL_REVISION) &&
-           SetSecurityDescriptorDacl(&descriptor, TRUE, allowed ? nullptr : &nobody, FALSE) &&
-           RegSetKeySecurity(property.get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened);
+    const RegistryKey key(opened);
+    char name[256];
+    for (DWORD index = 0, size = sizeof name;
+         key && RegEnumKeyExA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++index, size = sizeof name) {
+        unlock_keys(path + '\\' + name);
+    }
 }
 
 // Removes the devices of `devices` that `remove` picks; all when it is null.
@@ -216,7 +249,10 @@ bool clear_ports() {
         }
         return true;
     };
-    return remove_devices(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0), all) &&
+    unlock_keys(BTHPORT_DEVICES);
+    const LSTATUS records = RegDeleteTreeA(HKEY_LOCAL_MACHINE, BTHPORT_DEVICES);
+    return (records == ERROR_SUCCESS || records == ERROR_FILE_NOT_FOUND) &&
+           remove_devices(SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0), all) &&
            remove_devices(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES), made_here);
 }
 
@@ -247,7 +283,8 @@ bool add_ports(const std::vector<FakePort>& ports) {
             (port.problem && !set_property(set.get(), device, DEVPKEY_Device_ProblemCode, DEVPROP_TYPE_UINT32,
                                            &*port.problem, sizeof *port.problem)) ||
             (port.hardware_key && !set_port_name(set.get(), device, port)) ||
-            (port.parent_unreadable && !set_reading(*port.instance_id, DEVPKEY_Device_Parent, false))) {
+            (port.parent_unreadable && !set_reading(*port.instance_id, DEVPKEY_Device_Parent, false)) ||
+            (port.bluetooth_service_key && !set_bluetooth_service(port))) {
             return false;
         }
     }

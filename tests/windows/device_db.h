@@ -33,7 +33,19 @@ struct FakePort {
     // refuse for a device whose keys another user or a driver locked.
     bool parent_unreadable = false;
     std::optional<DWORD> problem = std::nullopt;  // DEVPKEY_Device_ProblemCode, Device Manager's "Code 10" and the like
+    // A Bluetooth port's service, as Windows' Bluetooth stack records it
+    // under BTHPORT_DEVICES: its key's path there,
+    // "98d331fb1a2c\\ServicesFor001a7dda7113\\{00001101-...}\\C00000000", and
+    // its "PriLangServiceName", bytes of UTF-8, padded with NULs to 256 as
+    // Windows writes it (none: the key without the value). The key may
+    // refuse every reader, as `parent_unreadable` does.
+    std::optional<std::string> bluetooth_service_key = std::nullopt;
+    std::optional<std::string> bluetooth_service = std::nullopt;
+    bool bluetooth_service_unreadable = false;
 };
+
+// Where Windows' Bluetooth stack keeps what it knows of each paired device, under HKLM.
+constexpr char BTHPORT_DEVICES[] = "System\\CurrentControlSet\\Services\\BTHPORT\\Parameters\\Devices";
 
 // A serial port of Windows' Bluetooth stack, of the ports class, with its
 // hardware key's "Bluetooth_UniqueID" when given.
@@ -48,9 +60,9 @@ FakePort bluetooth_device(const std::string& instance_id, const std::string& nam
 // prefix; on a real Windows machine it would remove the user's ports.
 bool running_under_wine();
 
-// Removes every device of the ports setup class, present or not, and every
+// Removes every device of the ports setup class, present or not, every
 // device the other calls here made in another class, in this process or an
-// earlier one.
+// earlier one, and every Bluetooth service record.
 bool clear_ports();
 
 // Creates present devices, in this order, with their given instance IDs or
