@@ -4,11 +4,7 @@
 # comlookup.exe that is missing, is not comlookup, or fails.
 # Usage: examples_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
 set -euo pipefail
-source_dir=$1
-build_dir=$2
-source "$source_dir/scripts/lib/wine.sh"
-wine_environment
-wine_skip_if_unusable
+source "$(dirname "$0")/wine_test.sh" "$@"
 work=$build_dir/examples-test
 rm -rf "$work"
 # Beside: comlookup.exe; alone: nothing; wrong: a program that answers 0 to

@@ -5,12 +5,7 @@
 # the devices are and against comlookup's own status.
 # Usage: json_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
 set -euo pipefail
-source_dir=$1
-build_dir=$2
-source "$source_dir/scripts/lib/wine.sh"
-wine_environment
-wine_skip_if_unusable
-devdb() { wine_run "$build_dir/tests/windows/devdb.exe" "$@" | tr -d '\r'; }
+source "$(dirname "$0")/wine_test.sh" "$@"
 
 hostile_a=$(printf 'Hostile \x1b[31mA\t"Q" \\ Ger\xc3\xa4t (COM5)')
 hostile_b=$(printf 'Hostile \x07B\r\n(COM6)')

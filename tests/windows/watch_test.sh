@@ -7,12 +7,7 @@
 # watch printed and checks it picks out its device.
 # Usage: watch_test.sh SOURCE_DIR BUILD_DIR   (WINEPREFIX and WINEARCH set, wineserver running)
 set -euo pipefail
-source_dir=$1
-build_dir=$2
-source "$source_dir/scripts/lib/wine.sh"
-wine_environment
-wine_skip_if_unusable
-devdb() { wine_run "$build_dir/tests/windows/devdb.exe" "$@" | tr -d '\r'; }
+source "$(dirname "$0")/wine_test.sh" "$@"
 
 timetable='1000 add COM5 ROOT\WATCH\0005 Arduino Leonardo bootloader (COM5)
 2000 add COM6 USB\VID_10C4&PID_EA60\0001 problem=10 CP2102 USB to UART Bridge Controller (COM6)
