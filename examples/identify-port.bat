@@ -28,11 +28,13 @@ set "status=%ERRORLEVEL%"
 if %status% LSS 0 goto failed
 echo COM%status%
 
-rem The command comlookup-list --watch shows for it, read from its JSON.
+rem The command comlookup-list --watch shows for it, read from its JSON
+rem Lines one line at a time: Windows PowerShell's ConvertFrom-Json would
+rem take all of its input for one document if the first line did not parse.
 set "list=%~dp0comlookup-list.exe"
 if not exist "%list%" set "list=comlookup-list.exe"
 set "command="
-for /f "usebackq delims=" %%C in (`powershell -NoProfile -Command "& '%list%' --json --watch --for 0 | ConvertFrom-Json | Where-Object { $_.device.port -eq 'COM%status%' } | ForEach-Object { $_.command }" 2^>nul`) do set "command=%%C"
+for /f "usebackq delims=" %%C in (`powershell -NoProfile -Command "& '%list%' --json --watch --for 0 | ForEach-Object { $_ | ConvertFrom-Json } | Where-Object { $_.device.port -eq 'COM%status%' } | ForEach-Object { $_.command }" 2^>nul`) do set "command=%%C"
 if defined command (
     echo To pick it out in a script: %command%
 ) else (
