@@ -62,10 +62,8 @@ TextRead read_service_name(std::string_view instance_id, std::uint64_t address) 
     if (!where) {
         return {};
     }
-    HKEY opened = nullptr;
-    const LSTATUS status =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, (BTHPORT_DEVICES + where->device).c_str(), 0, KEY_READ, &opened);
-    const RegistryKey device(status == ERROR_SUCCESS ? opened : nullptr);
+    LSTATUS status = ERROR_SUCCESS;
+    const RegistryKey device = open_registry_key(HKEY_LOCAL_MACHINE, (BTHPORT_DEVICES + where->device).c_str(), status);
     if (!device) {
         return absent_or(status);
     }
@@ -80,8 +78,8 @@ TextRead read_service_name(std::string_view instance_id, std::uint64_t address) 
             continue;
         }
         const std::string path = std::string(radio.data()) + '\\' + where->service;
-        const LSTATUS opened_status = RegOpenKeyExA(device.get(), path.c_str(), 0, KEY_READ, &opened);
-        const RegistryKey service(opened_status == ERROR_SUCCESS ? opened : nullptr);
+        LSTATUS opened_status = ERROR_SUCCESS;
+        const RegistryKey service = open_registry_key(device.get(), path.c_str(), opened_status);
         if (!service) {
             if (const TextRead failed = absent_or(opened_status); failed.error != ERROR_SUCCESS) {
                 return failed;
@@ -122,9 +120,8 @@ constexpr char BTHENUM_KEY[] = "SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
 // through; where they name it differently, unknown.
 BtDevice read_bt_node(HKEY bthenum, const std::string& device_key) {
     BtDevice node{bt_device_address("BTHENUM\\" + device_key + '\\')};
-    HKEY opened = nullptr;
-    LSTATUS status = RegOpenKeyExA(bthenum, device_key.c_str(), 0, KEY_READ, &opened);
-    const RegistryKey key(status == ERROR_SUCCESS ? opened : nullptr);
+    LSTATUS status = ERROR_SUCCESS;
+    const RegistryKey key = open_registry_key(bthenum, device_key.c_str(), status);
     if (!key) {
         node.error = absent_or(status).error;
         return node;
@@ -137,8 +134,8 @@ BtDevice read_bt_node(HKEY bthenum, const std::string& device_key) {
         if (status != ERROR_SUCCESS) {
             break;
         }
-        const LSTATUS opened_status = RegOpenKeyExA(key.get(), instance.data(), 0, KEY_READ, &opened);
-        const RegistryKey instance_key(opened_status == ERROR_SUCCESS ? opened : nullptr);
+        LSTATUS opened_status = ERROR_SUCCESS;
+        const RegistryKey instance_key = open_registry_key(key.get(), instance.data(), opened_status);
         NameBuffer buffer{};
         DWORD size = NAME_BUFFER_SIZE;
         // Only the value's bytes count, as for "PortName"; a name too long
@@ -166,9 +163,8 @@ BtDevice read_bt_node(HKEY bthenum, const std::string& device_key) {
 BtDevice read_bt_device(std::uint64_t address) {
     char device_key[24];
     std::snprintf(device_key, sizeof device_key, "DEV_%012llX", static_cast<unsigned long long>(address));
-    HKEY opened = nullptr;
-    const LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, BTHENUM_KEY, 0, KEY_READ, &opened);
-    const RegistryKey bthenum(status == ERROR_SUCCESS ? opened : nullptr);
+    LSTATUS status = ERROR_SUCCESS;
+    const RegistryKey bthenum = open_registry_key(HKEY_LOCAL_MACHINE, BTHENUM_KEY, status);
     return bthenum ? read_bt_node(bthenum.get(), device_key) : BtDevice{address, std::nullopt, absent_or(status).error};
 }
 
@@ -221,9 +217,8 @@ BtIdentity read_bt_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_v
 
 BtDevices survey_bt_devices() {
     BtDevices walk;
-    HKEY opened = nullptr;
-    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, BTHENUM_KEY, 0, KEY_READ, &opened);
-    const RegistryKey bthenum(status == ERROR_SUCCESS ? opened : nullptr);
+    LSTATUS status = ERROR_SUCCESS;
+    const RegistryKey bthenum = open_registry_key(HKEY_LOCAL_MACHINE, BTHENUM_KEY, status);
     if (!bthenum) {
         // No Bluetooth stack has ever run here: no device to name.
         if (const DWORD error = absent_or(status).error; error != ERROR_SUCCESS) {
@@ -254,7 +249,7 @@ BtDevices survey_bt_devices() {
 }
 
 Survey survey_bt_ports(const BtTerms& terms) {
-    Survey survey = walk_ports(
+    return walk_ports(
         DIGCF_PRESENT,
         [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context) {
             // Only a device comlookup lists can be the answer.
@@ -270,12 +265,6 @@ Survey survey_bt_ports(const BtTerms& terms) {
             port.bt = read_bt_identity(set, device, port.instance_id, static_cast<const BtTerms*>(context));
         },
         &terms);
-    for (DWORD index = 0; index < survey.devices.size() && !survey.failure; ++index) {
-        if (const DWORD error = survey.devices[index].bt.service_error; out_of_memory(error)) {
-            survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
-        }
-    }
-    return survey;
 }
 
 }  // namespace comlookup

@@ -108,8 +108,8 @@ Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context, FirstR
             read_more(set.get(), device, port, context);
         }
         // Skipping a name that memory ran out for could turn -2 into a port.
-        for (const DWORD error :
-             {read.error, DWORD{port.usb.error}, DWORD{port.bt.address_error}, DWORD{port.bt.name_error}}) {
+        for (const DWORD error : {read.error, DWORD{port.usb.error}, DWORD{port.bt.address_error},
+                                  DWORD{port.bt.name_error}, DWORD{port.bt.service_error}}) {
             if (out_of_memory(error) && !survey.failure) {
                 survey.failure = WalkFailure{WalkFailure::Stage::out_of_memory, error, index};
             }

@@ -36,4 +36,12 @@ private:
     HKEY key_;
 };
 
+// `path` under `parent`, opened to read; no key, and `status` says why, where
+// it cannot be opened.
+inline RegistryKey open_registry_key(HKEY parent, const char* path, LSTATUS& status) noexcept {
+    HKEY key = nullptr;
+    status = RegOpenKeyExA(parent, path, 0, KEY_READ, &key);
+    return RegistryKey(status == ERROR_SUCCESS ? key : nullptr);
+}
+
 }  // namespace comlookup
