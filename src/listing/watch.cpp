@@ -1,5 +1,6 @@
 #include "listing/watch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -39,18 +40,18 @@ void identify(Survey& look, const std::optional<Survey>& last, ReadIdentity read
         if (port.skip != SkipReason::none) {
             continue;
         }
-        bool known = false;
-        for (const SurveyedPort& before : last ? last->devices : std::vector<SurveyedPort>{}) {
-            if (!known && before.skip == SkipReason::none && same_device(before, port)) {
-                port.usb = before.usb;
-                port.bt = before.bt;
-                port.problem = before.problem;
-                known = true;
-            }
-        }
-        if (!known) {
+        const auto same = [&](const SurveyedPort& before) {
+            return before.skip == SkipReason::none && same_device(before, port);
+        };
+        const auto known = last ? std::find_if(last->devices.begin(), last->devices.end(), same)
+                                : std::vector<SurveyedPort>::const_iterator{};
+        if (!last || known == last->devices.end()) {
             read(port);
+            continue;
         }
+        port.usb = known->usb;
+        port.bt = known->bt;
+        port.problem = known->problem;
     }
 }
 
