@@ -84,27 +84,45 @@ TEST(Watch, SaysEachChangeOnceWithTheCommandThatPicksAnArrivalOut) {
     const SurveyedPort c = port("USB\\C", "COM7", "CP2102 USB to UART Bridge Controller (COM7)");
     const SurveyedPort unnamed = port("USB\\D", "", "", SkipReason::no_friendly_name);
     const Survey failed{{a}, WalkFailure{WalkFailure::Stage::enumeration_stopped, 259, 1}};
-    const std::vector<Survey> looks = {{{a}}, {{a}}, {{a, b, c}}, failed, {{a, c, unnamed}}};
+    // COM3 is renamed in place, out of the words, then leaves; USB\D stops being installed and starts again.
+    const SurveyedPort renamed = port("USB\\A", "COM3", "Renamed Device (COM3)");
+    const std::vector<Survey> looks = {{{a}},          {{a}},         {{a, b, c}}, failed, {{a, c, unnamed}},
+                                       {{renamed, c}}, {{c, unnamed}}};
     const struct {
         bool json;
         std::vector<std::string> expected;  // the start of each line, in order
     } cases[] = {
         {false,
-         {"Watching the Ports class", "installed; * named", "19:02:11.035 *  COM3      \"USB Serial Device (COM3)\"",
-          "19:02:11.035  + COM6      \"CP2102", "                          USB\\B",
-          "                          vid=10C4 pid=EA60 serial=0001", "                          picked out by:",
-          "                          comlookup-usb vid=10C4 pid=EA60 serial=0001", "19:02:11.035  + COM7",
-          "                          USB\\C", "                          vid=10C4 pid=EA60 serial=0002\\x1B[2J",
-          "                          nothing picks it out safely", "                          holds a quote",
-          "                          does not pass on", "19:02:11.035 ! The walk stopped early",
-          "(error 259): this look is not compared.", "19:02:11.035  - COM6      \"CP2102",
-          "19:02:11.035  ? -         -  not yet listed", "                          USB\\D"}},
+         {"Watching the Ports class",
+          "installed; * named",
+          "19:02:11.035 *  COM3      \"USB Serial Device (COM3)\"",
+          "19:02:11.035  + COM6      \"CP2102",
+          "                          USB\\B",
+          "                          vid=10C4 pid=EA60 serial=0001",
+          "                          picked out by:",
+          "                          comlookup-usb vid=10C4 pid=EA60 serial=0001",
+          "19:02:11.035  + COM7",
+          "                          USB\\C",
+          "                          vid=10C4 pid=EA60 serial=0002\\x1B[2J",
+          "                          nothing picks it out safely",
+          "                          holds a quote",
+          "                          does not pass on",
+          "19:02:11.035 ! The walk stopped early",
+          "(error 259): this look is not compared.",
+          "19:02:11.035  - COM6      \"CP2102",
+          "19:02:11.035  ? -         -  not yet listed",
+          "                          USB\\D",
+          "19:02:11.035  - COM3      \"Renamed Device (COM3)\"",
+          "19:02:11.035  ? -         -  not yet listed",
+          "                          USB\\D"}},
         {true,
          {R"({"event": "present", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": 3, "port": "COM3")",
           R"({"event": "arrive", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": 6, "port": "COM6")",
           R"({"event": "arrive", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": 7, "port": "COM7")",
           R"({"event": "incomplete", "time": "2026-12-09T19:02:11.035-05:30", "device": null, "command": null, "failure": "The walk stopped early)",
           R"({"event": "leave", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": 6, "port": "COM6")",
+          R"({"event": "installing", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": null, "port": null)",
+          R"x({"event": "leave", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": 3, "port": "COM3", "friendly_name": "Renamed Device (COM3)")x",
           R"({"event": "installing", "time": "2026-12-09T19:02:11.035-05:30", "device": {"status": null, "port": null)"}},
     };
     for (const auto& step : cases) {

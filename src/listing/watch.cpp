@@ -199,26 +199,37 @@ std::string watch_look(Watch& watch, Survey look, const Stamp& now, ReadIdentity
         }
     } else {
         changes = survey_changes(*watch.last, look).value_or(std::vector<Change>{});
-        if (changes.empty()) {
-            return {};
-        }
     }
+    // Every whole look becomes the last, changed or not: a device renamed in
+    // place must leave under its new name, and one that stops being
+    // installed must be seen starting again.
     identify(look, watch.last, read);
+    if (changes.empty() && !first) {
+        watch.last = std::move(look);
+        return {};
+    }
+    const std::vector<const char*> argv = argv_of(watch.command.arguments);
+    const auto listing_of = [&](const Survey& survey) {
+        return model_listing(Surveys{survey, {}, {}, watch.bluetooth}, static_cast<int>(argv.size() - 1), argv.data(),
+                             watch.style.code_page);
+    };
     bool arrivals = first;
+    bool departures = false;
     for (const Change& change : changes) {
         arrivals = arrivals || change.kind == ChangeKind::arrive;
+        departures = departures || change.kind == ChangeKind::leave;
     }
+    // Modelled only when a departure needs its words, so a quiet look costs
+    // no more than the comparison.
+    const Listing before = departures ? listing_of(*watch.last) : Listing{};
     if (arrivals) {
         watch.bluetooth = bluetooth();
     }
-    const Listing before = std::move(watch.listing);
-    const std::vector<const char*> argv = argv_of(watch.command.arguments);
-    watch.listing = model_listing(Surveys{look, {}, {}, watch.bluetooth}, static_cast<int>(argv.size() - 1),
-                                  argv.data(), watch.style.code_page);
+    const Listing listing = listing_of(look);
     watch.last = std::move(look);
 
     std::vector<const SurveyedPort*> listed;
-    for (const DeviceFacts& facts : watch.listing.present) {
+    for (const DeviceFacts& facts : listing.present) {
         if (facts.device.skip == SkipReason::none) {
             listed.push_back(&facts.device);
         }
@@ -233,8 +244,7 @@ std::string watch_look(Watch& watch, Survey look, const Stamp& now, ReadIdentity
         }
     }
     for (const Change& change : changes) {
-        const std::vector<DeviceFacts>& facts =
-            change.kind == ChangeKind::leave ? before.present : watch.listing.present;
+        const std::vector<DeviceFacts>& facts = change.kind == ChangeKind::leave ? before.present : listing.present;
         for (const DeviceFacts& device : facts) {
             const bool same = change.kind == ChangeKind::installing
                                   ? device.device.instance_id == change.device.instance_id

@@ -42,7 +42,6 @@ struct Watch {
     WatchCommand command;
     ListingStyle style;
     std::optional<Survey> last = std::nullopt;  // the last whole look, identities read
-    Listing listing = {};                       // the listing's facts of it
     BtDevices bluetooth = {};
     bool fell_short = false;  // a walk fell short at some look
 };
