@@ -36,12 +36,16 @@ std::string class_name(const GUID& setup_class) {
 
 // Device Manager's "Code 10" and the like; 0 is no problem. The property
 // is the one way to it here: CM_Get_DevNode_Status is a stub under Wine.
+// devpkey.h gives it as UINT32 and Microsoft's page as INT32: either is
+// taken, as long as it holds four bytes and a code above 0.
 std::optional<std::uint32_t> problem_code(HDEVINFO set, SP_DEVINFO_DATA& device) {
     DEVPROPTYPE type = 0;
     std::uint32_t code = 0;
+    DWORD size = 0;
     if (!SetupDiGetDevicePropertyW(set, &device, &DEVPKEY_Device_ProblemCode, &type, reinterpret_cast<BYTE*>(&code),
-                                   sizeof code, nullptr, 0) ||
-        type != DEVPROP_TYPE_UINT32 || code == 0) {
+                                   sizeof code, &size, 0) ||
+        size != sizeof code || code == 0 || (type != DEVPROP_TYPE_UINT32 && type != DEVPROP_TYPE_INT32) ||
+        (type == DEVPROP_TYPE_INT32 && static_cast<std::int32_t>(code) < 0)) {
         return std::nullopt;
     }
     return code;

@@ -280,7 +280,7 @@ bool add_ports(const std::vector<FakePort>& ports) {
             !set_string_property(set.get(), device, DEVPKEY_Device_Parent, port.parent) ||
             !set_string_property(set.get(), device, DEVPKEY_Device_BusReportedDeviceDesc, port.bus_description) ||
             !set_string_list_property(set.get(), device, DEVPKEY_Device_LocationPaths, port.location_paths) ||
-            (port.problem && !set_property(set.get(), device, DEVPKEY_Device_ProblemCode, DEVPROP_TYPE_UINT32,
+            (port.problem && !set_property(set.get(), device, DEVPKEY_Device_ProblemCode, port.problem_type,
                                            &*port.problem, sizeof *port.problem)) ||
             (port.hardware_key && !set_port_name(set.get(), device, port)) ||
             (port.parent_unreadable && !set_reading(*port.instance_id, DEVPKEY_Device_Parent, false)) ||

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <devpropdef.h>
 
 #include <optional>
 #include <string>
@@ -33,6 +35,7 @@ struct FakePort {
     // refuse for a device whose keys another user or a driver locked.
     bool parent_unreadable = false;
     std::optional<DWORD> problem = std::nullopt;  // DEVPKEY_Device_ProblemCode, Device Manager's "Code 10" and the like
+    DEVPROPTYPE problem_type = DEVPROP_TYPE_UINT32;  // as devpkey.h gives it; Microsoft's page says INT32
     // A Bluetooth port's service, as Windows' Bluetooth stack records it
     // under BTHPORT_DEVICES: its key's path there,
     // "98d331fb1a2c\\ServicesFor001a7dda7113\\{00001101-...}\\C00000000", and

@@ -95,6 +95,7 @@ std::vector<FakePort> devices() {
     failed.problem = 10;
     FakePort disabled = port("COM2", "Communications Port (COM2)", "ACPI\\PNP0501\\2");
     disabled.problem = 22;
+    disabled.problem_type = DEVPROP_TYPE_INT32;
     return {
         usb_device("USB\\VID_2E8A&PID_000A\\E6605838833C4A2E", "Pico", "Port_#0003.Hub_#0001"),
         pico,
