@@ -62,9 +62,18 @@ TEST(ReadWaitCommand, NewAndGoneTakeSecondsFirstAndWordsOnlyWhenGiven) {
         {{"--new", "Arduino"}, WaitFor::arrival, false, "", "SECONDS must be a whole number from 0 to 86400"},
         {{"--new", "60", ""}, WaitFor::arrival, false, "", "the first WORD is empty"},
         {{"--gone", "60", std::string(300, 'x')}, WaitFor::departure, false, "", "the WORDs are longer than 299 bytes"},
-        // Only as the first word: after SECONDS it is a query word like any other.
-        {{"60", "--new"}, WaitFor::match, true, "--new", ""},
         {{"--NEW", "60"}, WaitFor::match, true, "", "SECONDS must be a whole number from 0 to 86400"},
+        // An option where a WORD stands is a mistake, never a name to wait out SECONDS for.
+        {{"--new", "5", "--gone", "5"}, WaitFor::arrival, true, "", "--new and --gone cannot be given together"},
+        {{"60", "--new"}, WaitFor::match, true, "", "--new must come before SECONDS"},
+        {{"5", "--wait", "USB"},
+         WaitFor::match,
+         true,
+         "",
+         "the first WORD is an option; write -- before a name that begins with --"},
+        {{"5", "--", "--odd", "--new"}, WaitFor::match, true, "--odd --new", ""},
+        {{"5", "--"}, WaitFor::match, true, "", "no WORD after SECONDS"},
+        {{"5", "USB", "--", "x"}, WaitFor::match, true, "USB -- x", ""},
     };
     for (const auto& c : cases) {
         const testing::Args args(c.arguments);
