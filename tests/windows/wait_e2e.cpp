@@ -64,7 +64,8 @@ std::vector<Case> cases() {
 }
 
 bool one_usage_line(const std::string& output) {
-    return output.starts_with("comlookup-wait: ") && output.ends_with(". Usage: comlookup-wait SECONDS WORD...\r\n") &&
+    return output.starts_with("comlookup-wait: ") &&
+           output.ends_with(". Usage: comlookup-wait SECONDS WORD...; --help for more\r\n") &&
            output.find('\n') == output.size() - 1;
 }
 
