@@ -33,8 +33,8 @@ void fail_closed(const char* why) noexcept {
 }
 
 void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept {
-    for (const std::string_view part :
-         {program, std::string_view(": "), error, std::string_view(". Usage: "), usage, std::string_view("\r\n")}) {
+    for (const std::string_view part : {program, std::string_view(": "), error, std::string_view(". Usage: "), usage,
+                                        std::string_view("; --help for more\r\n")}) {
         write_error(part);
     }
 }

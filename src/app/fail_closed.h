@@ -22,7 +22,8 @@ using ProgramBody = std::int32_t (*)(int argc, const char* const* argv);
 // 3, the runtime's 255) can reach a caller as a port number.
 std::int32_t run_fail_closed(ProgramBody body, int argc, const char* const* argv) noexcept;
 
-// "<program>: <error>. Usage: <usage>" on stderr, for a bad command line.
+// "<program>: <error>. Usage: <usage>; --help for more" on stderr, for a
+// bad command line.
 void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept;
 
 // Ends the process at once as PROCESS_FAILURE says; allocates nothing.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/fail_closed.h"
+#include "app/help.h"
 #include "app/wait_loop.h"
 #include "common/port_survey.h"
 #include "listing/describe_lookup.h"
@@ -16,6 +17,31 @@
 const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{1, "comlookup-list"};
 
 namespace {
+
+constexpr std::string_view HELP =
+    "what comlookup sees, and why a query gives what it\n"
+    "gives; with --ports, the ports that words or TERMs pick out, for a script.\n"
+    "\n"
+    "Usage: comlookup-list [WORD...]\n"
+    "       comlookup-list --usb TERM...\n"
+    "       comlookup-list --bt TERM...\n"
+    "       comlookup-list --json [WORD... | --usb TERM... | --bt TERM...]\n"
+    "       comlookup-list [--json] --watch [--for SECONDS] [WORD...]\n"
+    "       comlookup-list --ports [WORD... | --usb TERM... | --bt TERM...]\n"
+    "\n"
+    "  WORD...          what comlookup WORD... answers, and why; * marks a match\n"
+    "  --usb TERM...    how each device meets comlookup-usb TERM... (its --help)\n"
+    "  --bt TERM...     how each port meets comlookup-bt TERM... (its --help)\n"
+    "  --json           the listing as one JSON document, for a script\n"
+    "  --watch          the devices present, then each arrival and departure\n"
+    "  --for SECONDS    right after --watch: ends it after SECONDS (0 to 86400)\n"
+    "  --ports          only each matching COMn, one a line, in USB socket order\n"
+    "\n"
+    "Exit status: 0 when all was written; 1 when a part of the device database\n"
+    "could not be read or the output not written. --ports: the number of ports\n"
+    "written; -1 when any might be missing or wrong.\n"
+    "Example: comlookup-list USB Serial Device\n"
+    "More in README.md, \"When a script gets -1 or -2\".\n";
 
 std::optional<char32_t> decode_ansi(std::string_view bytes) {
     wchar_t wide[2];
@@ -139,6 +165,9 @@ std::int32_t list(int argc, const char* const* argv) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(out, &mode) != 0;
+    if (comlookup::asks_for_help(argc, argv)) {
+        return write_text(out, comlookup::help_text("comlookup-list", HELP), console) ? 0 : 1;
+    }
     if (std::optional<comlookup::WatchCommand> command = comlookup::read_watch_command(argc, argv)) {
         if (!command->error.empty()) {
             comlookup::write_usage_error("comlookup-list", command->error,

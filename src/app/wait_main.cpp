@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/fail_closed.h"
+#include "app/help.h"
 #include "app/wait_loop.h"
 #include "common/port_entry.h"
 #include "common/port_survey.h"
@@ -21,7 +22,33 @@ const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{comlookup::EXIT_NOT_F
 
 namespace {
 
+constexpr std::string_view HELP =
+    "waits up to SECONDS until exactly one present device's\n"
+    "friendly name begins with the WORDs, and exits with its port number, as\n"
+    "comlookup would answer then; with --new or --gone, the port of the first\n"
+    "device that arrives or leaves while it waits. Prints nothing else.\n"
+    "\n"
+    "Usage: comlookup-wait SECONDS [--] WORD...\n"
+    "       comlookup-wait --new|--gone SECONDS [[--] WORD...]\n"
+    "\n"
+    "  SECONDS          how long it waits at most, 0 to 86400; 0 looks once\n"
+    "  WORD...          the beginning of the friendly name, as comlookup takes it\n"
+    "  --new            the first device to arrive (named by the WORDs, if given)\n"
+    "  --gone           the first device to leave (named by the WORDs, if given)\n"
+    "  --               before WORDs that begin with --: 5 -- --odd name\n"
+    "\n"
+    "Exit status: the port number, 3 for COM3; -1 when no device matches (or\n"
+    "arrives, or leaves) by the deadline, on a bad command line and after this\n"
+    "help; -2 when more than one matches at the deadline, or arrives or leaves in\n"
+    "the same look.\n"
+    "Example: comlookup-wait 10 Arduino Leonardo bootloader\n"
+    "More in README.md, \"Waiting for a device\".\n";
+
 std::int32_t wait(int argc, const char* const* argv) {
+    if (comlookup::asks_for_help(argc, argv)) {
+        comlookup::write_help("comlookup-wait", HELP);
+        return comlookup::EXIT_NOT_FOUND;
+    }
     comlookup::QueryBuffer query{};
     const comlookup::WaitCommand command = comlookup::read_wait_command(argc, argv, query);
     if (!command.error.empty()) {

@@ -13,48 +13,6 @@
 #include "lookup/usb_terms.h"
 
 namespace comlookup {
-namespace {
-
-#ifndef COMLOOKUP_VERSION
-#define COMLOOKUP_VERSION "(unversioned)"
-#endif
-
-constexpr std::string_view USAGE = "comlookup-list " COMLOOKUP_VERSION
-                                   ": what comlookup sees, and why a query gives what it gives.\n"
-                                   "\n"
-                                   "Usage: comlookup-list [WORD...]\n"
-                                   "       comlookup-list --usb TERM...\n"
-                                   "       comlookup-list --bt TERM...\n"
-                                   "       comlookup-list --json [WORD... | --usb TERM... | --bt TERM...]\n"
-                                   "\n"
-                                   "Lists the present devices of the Ports class as comlookup sees them, in\n"
-                                   "the order it reads them: for each, the exit status comlookup gives when\n"
-                                   "that device alone matches, its port name, friendly name, instance ID and\n"
-                                   "USB or Bluetooth identity (as the TERMs comlookup-usb and comlookup-bt\n"
-                                   "take), or why comlookup leaves it out; then the COM ports of other setup\n"
-                                   "classes and the Ports devices Windows knows but that are not present now,\n"
-                                   "which comlookup does not read. With WORDs, says what \"comlookup WORD...\"\n"
-                                   "does and why, marks the devices the words name (*) or nearly name (~), and\n"
-                                   "when they name several, gives a command that picks out each.\n"
-                                   "Names stand in double quotes; inside them \\\" is a quote, \\\\ a\n"
-                                   "backslash and \\xNN a byte that is not shown as it is. Suggested commands\n"
-                                   "are quoted as a command line needs.\n"
-                                   "To comlookup, -h, --help and /? are query words like any other: the\n"
-                                   "listing for them follows this text.\n"
-                                   "\n"
-                                   "--usb and --bt, as the first word, say the same of a comlookup-usb or\n"
-                                   "comlookup-bt command line: the devices that meet every TERM (*), those\n"
-                                   "that meet all but one (~), with the TERM they miss and their own value.\n"
-                                   "\n"
-                                   "--json, as the first word only, writes the same listing as one JSON\n"
-                                   "document. To comlookup --json is a query word too: the status it states\n"
-                                   "is comlookup's for the WORDs after it.\n"
-                                   "\n"
-                                   "Exit status: 0 when the whole listing was printed, 1 when a part of the\n"
-                                   "device database could not be read or the listing could not be written.\n"
-                                   "\n";
-
-}  // namespace
 
 std::string walk_failure_text(const WalkFailure& failure) {
     std::string what;
@@ -120,8 +78,9 @@ std::string status_head(const Listing& listing) {
 std::string terms_meaning(const Listing& listing, const TextWriter& writer, std::string& above) {
     const TermsCommand& terms = *listing.terms;
     if (!terms.error.empty()) {
+        // The program's own line, as write_usage_error words it.
         above += writer.paragraph(terms.program + ": " + terms.error + ". Usage: " + terms.program +
-                                  " [--wait SECONDS] TERM...");
+                                  " [--wait SECONDS] TERM...; --help for more");
         return terms.program + " refuses the command line";
     }
     if (listing.present_failed) {
@@ -315,7 +274,7 @@ std::string describe_lookup(const Surveys& surveys, int argc, const char* const*
     const TextWriter writer(style);
     const Listing listing = model_listing(surveys, argc, argv, style.code_page);
 
-    std::string text(listing.help ? USAGE : "");
+    std::string text;
     if (listing.state == QueryState::ready) {
         const std::size_t bytes = listing.query.size();
         text += writer.wrapped({"Query:", writer.quote(listing.query),

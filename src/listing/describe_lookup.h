@@ -8,14 +8,13 @@
 
 namespace comlookup {
 
-// What comlookup-list prints for these arguments, lines ending in '\n': the
-// usage text first when the first word asks for help; every present device
-// of the ports class with the status comlookup gives for it alone, or why it
-// is left out; the devices the query names or nearly names; COM ports of
-// other classes and devices not present now; a query for each device when
-// the words name several; and last, "exit status N: ..." with the status
-// comlookup returns for the same arguments, whatever they are, reached
-// through its own query and selection code.
+// What comlookup-list prints for these arguments, lines ending in '\n': every
+// present device of the ports class with the status comlookup gives for it
+// alone, or why it is left out; the devices the query names or nearly names;
+// COM ports of other classes and devices not present now; a query for each
+// device when the words name several; and last, "exit status N: ..." with the
+// status comlookup returns for the same arguments, whatever they are,
+// reached through its own query and selection code.
 std::string describe_lookup(const Surveys& surveys, int argc, const char* const* argv, const ListingStyle& style);
 
 // The same listing as one JSON document (RFC 8259), every text converted

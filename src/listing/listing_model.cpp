@@ -41,10 +41,6 @@ std::vector<std::string> loose_characters(std::string_view text, const CodePage&
     return loose;
 }
 
-bool is_help(std::string_view argument) {
-    return argument == "-h" || argument == "--help" || argument == "/?";
-}
-
 bool unreadable(const SurveyedPort& port) {
     return port.skip == SkipReason::friendly_name_unreadable || port.skip == SkipReason::device_key_unreadable ||
            port.skip == SkipReason::port_name_unreadable || port.usb.error != 0 || port.bt.address_error != 0 ||
@@ -414,7 +410,6 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
     }
     QueryBuffer query;
     listing.state = read_query(argc, argv, query);
-    listing.help = argc >= 2 && is_help(argv[1]);
     listing.no_words = argc < 2;
     for (int i = 1; i < argc; ++i) {
         listing.query_length += (i > 1 ? 1 : 0) + std::string_view(argv[i]).size();

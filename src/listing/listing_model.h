@@ -98,7 +98,6 @@ enum class NamesAlike {
 
 // Everything comlookup-list says, decided once: its writers only word it.
 struct Listing {
-    bool help = false;  // the first word asks for help
     QueryState state = QueryState::missing;
     std::string query;                  // the joined words, when ready
     std::size_t query_length = 0;       // the joined words' length, also when too long

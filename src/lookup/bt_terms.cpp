@@ -111,15 +111,18 @@ Fit name_fit(const BtIdentity& identity, std::string_view wanted) {
 
 // An incoming port's all zeros belong to no device.
 constexpr TermKey<BtTerms> BT_KEYS[] = {
-    {"name", [](std::string_view value, BtTerms& terms) { return text_term(terms.name, value); }, ""},
+    {"name", [](std::string_view value, BtTerms& terms) { return text_term(terms.name, value); }, "", "TEXT",
+     "the paired device's name begins with TEXT, case counts"},
     {"address",
      [](std::string_view value, BtTerms& terms) {
          const std::optional<std::uint64_t> address = typed_address(value);
          return stored(terms.address, address && *address != 0 ? address : std::nullopt);
      },
      "takes 12 hex digits, not all zeros, bare or as six pairs joined by : or -, such as "
-     "address=98:D3:31:FB:1A:2C"},
-    {"service", [](std::string_view value, BtTerms& terms) { return text_term(terms.service, value); }, ""},
+     "address=98:D3:31:FB:1A:2C",
+     "ADDR", "its address, 12 hex digits: 98:D3:31:FB:1A:2C"},
+    {"service", [](std::string_view value, BtTerms& terms) { return text_term(terms.service, value); }, "", "TEXT",
+     "the name of the port's serial service begins with TEXT"},
 };
 
 }  // namespace
@@ -261,6 +264,10 @@ std::optional<std::vector<std::string>> bt_term_words(const BtTerms& terms, cons
         }
     }
     return words;
+}
+
+std::string bt_key_lines() {
+    return key_lines<BtTerms>(BT_KEYS);
 }
 
 BtCommand read_bt_command(int argc, const char* const* argv) {

@@ -87,6 +87,9 @@ std::optional<std::vector<std::string>> bt_term_words(const BtTerms& terms, cons
 using BtCommand = TermCommand<BtTerms>;
 BtCommand read_bt_command(int argc, const char* const* argv);
 
+// A line for each key comlookup-bt takes, for its help.
+std::string bt_key_lines();
+
 // The port number of the one device comlookup lists in `survey` that meets
 // `terms`, EXIT_NOT_FOUND when none does or any might, EXIT_AMBIGUOUS when
 // more than one does; EXIT_NOT_FOUND for a walk that fell short.

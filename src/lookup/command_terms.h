@@ -22,6 +22,8 @@ struct TermKey {
     // Stores `value`, never empty, in `terms`; false when it is no value of this key.
     bool (*read)(std::string_view value, Terms& terms);
     std::string_view takes;  // what a value must be, for the error: "takes 1 to 4 hex digits, such as vid=2E8A"
+    std::string_view value;  // the VALUE's form in the help: "HEX"
+    std::string_view means;  // the help's line about the key, at most 60 columns
 };
 
 template <typename Terms>
@@ -56,6 +58,20 @@ bool stored(std::optional<Value>& term, std::optional<Value> value) {
 // Stores a text value as it stands, for a TermKey's `read`.
 inline bool text_term(std::optional<std::string>& term, std::string_view value) {
     return stored(term, std::optional<std::string>(value));
+}
+
+// The help's lines about `keys`, one a key in the table's order, so that a
+// key cannot be missing from it: "  vid=HEX          the vendor ID...".
+template <typename Terms>
+std::string key_lines(std::span<const TermKey<Terms>> keys) {
+    constexpr std::size_t COLUMN = 19;  // where --wait's line in each help has its meaning too
+    std::string lines;
+    for (const TermKey<Terms>& key : keys) {
+        std::string form = "  " + std::string(key.name) + "=" + std::string(key.value);
+        form.resize(std::max(form.size() + 1, COLUMN), ' ');
+        lines += form + std::string(key.means) + "\n";
+    }
+    return lines;
 }
 
 // Reads the command line against `keys`, stopping at its first fault. The

@@ -258,22 +258,30 @@ std::optional<std::uint16_t> usb_id(std::string_view value) {
 // In the order the unknown-key error names them.
 constexpr TermKey<UsbTerms> USB_KEYS[] = {
     {"vid", [](std::string_view value, UsbTerms& terms) { return stored(terms.vid, usb_id(value)); },
-     "takes 1 to 4 hex digits, such as vid=2E8A"},
+     "takes 1 to 4 hex digits, such as vid=2E8A", "HEX", "the USB vendor ID, 1 to 4 hex digits, 0x or not"},
     {"pid", [](std::string_view value, UsbTerms& terms) { return stored(terms.pid, usb_id(value)); },
-     "takes 1 to 4 hex digits, such as pid=2E8A"},
-    {"serial", [](std::string_view value, UsbTerms& terms) { return text_term(terms.serial, value); }, ""},
-    {"product", [](std::string_view value, UsbTerms& terms) { return text_term(terms.product, value); }, ""},
+     "takes 1 to 4 hex digits, such as pid=2E8A", "HEX", "the USB product ID, the same way"},
+    {"serial", [](std::string_view value, UsbTerms& terms) { return text_term(terms.serial, value); }, "", "TEXT",
+     "the serial number, whole, A to Z in either case"},
+    {"product", [](std::string_view value, UsbTerms& terms) { return text_term(terms.product, value); }, "", "TEXT",
+     "the product name the device reports begins with TEXT"},
     // At most three digits, as "255" has.
     {"interface",
      [](std::string_view value, UsbTerms& terms) {
          return stored(terms.interface_number, value.size() <= 3 ? read_whole_number(value, 255) : std::nullopt);
      },
-     "takes a whole number from 0 to 255"},
-    {"location", [](std::string_view value, UsbTerms& terms) { return text_term(terms.location, value); }, ""},
-    {"path", [](std::string_view value, UsbTerms& terms) { return text_term(terms.path, value); }, ""},
+     "takes a whole number from 0 to 255", "N", "the interface of a port, 0 to 255: MI_02 is 2"},
+    {"location", [](std::string_view value, UsbTerms& terms) { return text_term(terms.location, value); }, "", "TEXT",
+     "Device Manager's \"Location information\", exactly"},
+    {"path", [](std::string_view value, UsbTerms& terms) { return text_term(terms.path, value); }, "", "TEXT",
+     "the socket: a location path, or pyserial's LOCATION 1-5.4"},
 };
 
 }  // namespace
+
+std::string usb_key_lines() {
+    return key_lines<UsbTerms>(USB_KEYS);
+}
 
 UsbCommand read_usb_command(int argc, const char* const* argv) {
     return read_term_command<UsbTerms>(argc, argv, USB_KEYS);

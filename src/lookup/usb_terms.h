@@ -53,6 +53,9 @@ using UsbCommand = TermCommand<UsbTerms>;
 
 UsbCommand read_usb_command(int argc, const char* const* argv);
 
+// A line for each key comlookup-usb takes, for its help.
+std::string usb_key_lines();
+
 // The port number of the one device comlookup lists in `survey` that meets
 // `terms`, EXIT_NOT_FOUND when none does, EXIT_AMBIGUOUS when more than one
 // does; EXIT_NOT_FOUND for a walk that fell short, as for comlookup, and

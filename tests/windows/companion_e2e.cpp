@@ -43,7 +43,7 @@ void CompanionRun::report(bool ok, const std::string& what, const ProcessResult&
 }
 
 void CompanionRun::calls(const std::vector<CompanionCall>& calls) {
-    const std::string usage = ". Usage: " + program_ + " [--wait SECONDS] TERM...\r\n";
+    const std::string usage = ". Usage: " + program_ + " [--wait SECONDS] TERM...; --help for more\r\n";
     for (const CompanionCall& call : calls) {
         const auto result = run_process("\"" + exe_ + "\" " + call.arguments, ".");
         const bool output_ok = call.bad_command_line

@@ -206,8 +206,8 @@ std::vector<Listing> listings() {
           "                    near miss: would match if case and runs of blanks were", "                    ignored",
           "Near misses are marked ~.", "exit status -1: no listed device's friendly name begins with the query"}},
         {"help words are query words",
-         "--help",
-         {"Usage: comlookup-list [WORD...]", "*     12  COM12     \"--help tool (COM12)\"  begins with the query",
+         "--help tool",
+         {"*     12  COM12     \"--help tool (COM12)\"  begins with the query",
           "exit status 12: exactly one listed device matches the query, on COM12"}},
         {"other setup class",
          "USB Modem",
@@ -238,6 +238,26 @@ std::vector<Listing> listings() {
          "100%",
          {"  COM8      comlookup \"100% Serial A\"", "  COM9      comlookup \"100% Serial B\"",
           "In a batch file, write each % in these commands as %%."}},
+    };
+}
+
+// A companion's help: its status, and words it may not miss (each TERM's key
+// among them).
+struct Help {
+    int program;  // the argument of lookup_e2e that names it
+    std::int32_t status;
+    std::vector<std::string> words;
+};
+
+std::vector<Help> helps() {
+    return {
+        {2, 0, {"--json", "--usb", "--bt", "--watch", "--for", "--ports", "README"}},
+        {3, -1, {"--new", "--gone", "SECONDS", "README"}},
+        {4,
+         -1,
+         {"\n  vid=", "\n  pid=", "\n  serial=", "\n  product=", "\n  interface=", "\n  location=", "\n  path=",
+          "--wait", "README"}},
+        {5, -1, {"\n  name=", "\n  address=", "\n  service=", "--wait", "README"}},
     };
 }
 
@@ -341,6 +361,36 @@ int check_listing(const Listing& listing, const Programs& programs) {
     return (ok ? 0 : 1) + run_suggestions(lines, programs);
 }
 
+// Each help word alone: the help on one screen of 24 lines of 79 columns,
+// CRLF, nothing but it; a status no caller takes for a port. Returns the
+// number of failures.
+int check_help(const Help& help, const std::string& exe, const std::string& directory) {
+    int failures = 0;
+    for (const char* word : {"--help", "-h", "/?"}) {
+        const auto result = comlookup::testing::run_process("\"" + exe + "\" " + word, directory);
+        const std::vector<std::string> lines = lines_of(result.output);
+        std::size_t bytes = 0;
+        for (const std::string& line : lines) {
+            bytes += line.size() + 2;
+        }
+        const bool fits = !lines.empty() && lines.size() <= 24 && bytes == result.output.size() &&
+                          std::all_of(lines.begin(), lines.end(), [](const std::string& line) {
+                              return line.size() <= 79 && line.find('\n') == std::string::npos;
+                          });
+        const std::string text = "\r\n" + result.output;
+        const bool has_words = std::all_of(help.words.begin(), help.words.end(),
+                                           [&](const std::string& w) { return text.find(w) != std::string::npos; });
+        const bool ok = result.started && result.status == help.status && fits && has_words;
+        failures += ok ? 0 : 1;
+        std::printf("%-4s help %-50s -> %3ld, %u lines\n", ok ? "ok" : "FAIL", (exe + " " + word).c_str(),
+                    static_cast<long>(result.status), static_cast<unsigned>(lines.size()));
+        if (!ok) {
+            std::printf("%s", result.output.c_str());
+        }
+    }
+    return failures;
+}
+
 // Prints the outcome and returns the number of failures.
 int run_scenario(const Scenario& scenario, const Programs& programs) {
     if (!comlookup::testing::clear_ports() || !comlookup::testing::add_ports(scenario.devices)) {
@@ -363,20 +413,25 @@ int run_scenario(const Scenario& scenario, const Programs& programs) {
         const auto result = run(programs.lookup, call.arguments, programs);
         const bool ok = result.started && result.status == call.expected && result.output.empty();
         failures += ok ? 0 : 1;
-        // What comlookup-list states for the same arguments: its last line.
-        const auto listed_result = run(programs.list, call.arguments, programs);
+        // What comlookup-list states for the same arguments: its last line;
+        // a help word alone is its own, answered by its help (check_help).
+        const bool own_help = call.arguments == "-h" || call.arguments == "--help" || call.arguments == "/?";
+        const auto listed_result =
+            own_help ? comlookup::testing::ProcessResult{} : run(programs.list, call.arguments, programs);
         const std::vector<std::string> lines = lines_of(listed_result.output);
         const std::string said = "exit status " + std::to_string(result.status) + ":";
         // Wine lists every device it knows as present.
-        const bool agrees = listed_result.started && listed_result.status == 0 && !lines.empty() &&
-                            lines.back().starts_with(said) &&
-                            listed_result.output.find("\nKnown to Windows but not present now") == std::string::npos;
+        const bool agrees =
+            own_help ||
+            (listed_result.started && listed_result.status == 0 && !lines.empty() && lines.back().starts_with(said) &&
+             listed_result.output.find("\nKnown to Windows but not present now") == std::string::npos);
         failures += agrees ? 0 : 1;
         std::printf("%-4s %-28s %-38s -> %11ld (0x%08lX)  wrote %u bytes%s; %s\n", ok ? "ok" : "FAIL", scenario.name,
                     printable(call.arguments).c_str(), static_cast<long>(result.status),
                     static_cast<unsigned long>(result.status), static_cast<unsigned>(result.output.size()),
                     ok ? "" : ("  expected " + std::to_string(call.expected)).c_str(),
-                    agrees
+                    own_help ? "comlookup-list helps instead"
+                    : agrees
                         ? "comlookup-list agrees"
                         : ("FAIL comlookup-list says '" + printable(lines.empty() ? "" : lines.back()) + "'").c_str());
     }
@@ -396,8 +451,10 @@ bool copy_beside(const char* source, const std::string& target) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: lookup_e2e PATH-TO-comlookup.exe PATH-TO-comlookup-list.exe\n");
+    if (argc != 6) {
+        std::fprintf(stderr,
+                     "usage: lookup_e2e PATH-TO-comlookup.exe PATH-TO-comlookup-list.exe "
+                     "PATH-TO-comlookup-wait.exe PATH-TO-comlookup-usb.exe PATH-TO-comlookup-bt.exe\n");
         return 2;
     }
     if (!comlookup::testing::running_under_wine()) {
@@ -417,7 +474,12 @@ int main(int argc, char** argv) {
     }
 
     int failures = 0;
-    int checks = static_cast<int>(listings().size());
+    int checks = static_cast<int>(listings().size() + 3 * helps().size());
+    for (const Help& help : helps()) {
+        char exe[MAX_PATH];
+        failures +=
+            GetFullPathNameA(argv[help.program], MAX_PATH, exe, nullptr) != 0 ? check_help(help, exe, directory) : 3;
+    }
     for (const Scenario& scenario : scenarios()) {
         failures += run_scenario(scenario, programs);
         checks += 1 + 2 * static_cast<int>(scenario.calls.size());

@@ -67,7 +67,7 @@ std::vector<Case> cases() {
 
 bool one_usage_line(const std::string& output) {
     return output.starts_with("comlookup-wait: ") && output.find(". Usage: comlookup-wait ") != std::string::npos &&
-           output.find('\n') == output.size() - 1;
+           output.ends_with("; --help for more\r\n") && output.find('\n') == output.size() - 1;
 }
 
 // Prints the outcome and returns the number of failures.

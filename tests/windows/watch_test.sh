@@ -125,10 +125,10 @@ devdb add COM5 "Arduino Leonardo bootloader (COM5)"
 check "comlookup-wait --new 20 Arduino: leaves and returns" 5 \
     "$(devdb timetable "$build_dir/comlookup-wait.exe" --new 20 Arduino <<<'1000 remove ROOT\PORTS\0000
 1600 add COM5 ROOT\PORTS\0000 Arduino Leonardo bootloader (COM5)')"
-check "comlookup-wait --new: a bad command line" "comlookup-wait: no SECONDS given. Usage: comlookup-wait --new|--gone SECONDS [WORD...]|-1" \
+check "comlookup-wait --new: a bad command line" "comlookup-wait: no SECONDS given. Usage: comlookup-wait --new|--gone SECONDS [WORD...]; --help for more|-1" \
     "$(devdb run "$build_dir/comlookup-wait.exe" --new | tr '\n' '|' | sed 's/|$//')"
 check "comlookup-list --watch --for: a bad command line" \
-    "comlookup-list: SECONDS must be a whole number from 0 to 86400. Usage: comlookup-list [--json] --watch [--for SECONDS] [WORD...]|1" \
+    "comlookup-list: SECONDS must be a whole number from 0 to 86400. Usage: comlookup-list [--json] --watch [--for SECONDS] [WORD...]; --help for more|1" \
     "$(devdb run "$build_dir/comlookup-list.exe" --watch --for x | tr '\n' '|' | sed 's/|$//')"
 
 echo "$failed failed"
