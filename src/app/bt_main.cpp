@@ -33,8 +33,8 @@ struct Bluetooth {
                "(or one that could not be read in full might), on a bad command line and\n"
                "after this help; -2 when more than one port meets every TERM.\n"
                "Example: comlookup-bt name=HC-05\n"
-               "comlookup-list shows each port's TERMs. More in README.md, \"Bluetooth serial\n"
-               "ports\".\n";
+               "comlookup-list shows each port's TERMs. More in docs\\bluetooth.md beside\n"
+               "README.md.\n";
     }
     static constexpr auto read = comlookup::read_bt_command;
     static std::int32_t look(const comlookup::BtTerms& terms) {

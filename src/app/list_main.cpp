@@ -41,7 +41,7 @@ constexpr std::string_view HELP =
     "could not be read or the output not written. --ports: the number of ports\n"
     "written; -1 when any might be missing or wrong.\n"
     "Example: comlookup-list USB Serial Device\n"
-    "More in README.md, \"When a script gets -1 or -2\".\n";
+    "More in docs\\listing.md beside README.md.\n";
 
 std::optional<char32_t> decode_ansi(std::string_view bytes) {
     wchar_t wide[2];

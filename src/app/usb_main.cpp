@@ -32,8 +32,8 @@ struct Usb {
                "(or one that could not be read in full might), on a bad command line and\n"
                "after this help; -2 when more than one device meets every TERM.\n"
                "Example: comlookup-usb vid=2E8A pid=000A\n"
-               "comlookup-list shows each device's TERMs. More in README.md, \"Finding a\n"
-               "device by its USB identity\".\n";
+               "comlookup-list shows each device's TERMs. More in docs\\usb.md beside\n"
+               "README.md.\n";
     }
     static constexpr auto read = comlookup::read_usb_command;
     static std::int32_t look(const comlookup::UsbTerms& terms) {

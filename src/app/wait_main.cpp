@@ -42,7 +42,7 @@ constexpr std::string_view HELP =
     "help; -2 when more than one matches at the deadline, or arrives or leaves in\n"
     "the same look.\n"
     "Example: comlookup-wait 10 Arduino Leonardo bootloader\n"
-    "More in README.md, \"Waiting for a device\".\n";
+    "More in docs\\waiting.md beside README.md.\n";
 
 std::int32_t wait(int argc, const char* const* argv) {
     if (comlookup::asks_for_help(argc, argv)) {

@@ -251,13 +251,13 @@ struct Help {
 
 std::vector<Help> helps() {
     return {
-        {2, 0, {"--json", "--usb", "--bt", "--watch", "--for", "--ports", "README"}},
-        {3, -1, {"--new", "--gone", "SECONDS", "README"}},
+        {2, 0, {"--json", "--usb", "--bt", "--watch", "--for", "--ports", "docs\\listing.md"}},
+        {3, -1, {"--new", "--gone", "SECONDS", "docs\\waiting.md"}},
         {4,
          -1,
          {"\n  vid=", "\n  pid=", "\n  serial=", "\n  product=", "\n  interface=", "\n  location=", "\n  path=",
-          "--wait", "README"}},
-        {5, -1, {"\n  name=", "\n  address=", "\n  service=", "--wait", "README"}},
+          "--wait", "docs\\usb.md"}},
+        {5, -1, {"\n  name=", "\n  address=", "\n  service=", "--wait", "docs\\bluetooth.md"}},
     };
 }
 
