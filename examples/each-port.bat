@@ -1,11 +1,13 @@
 @echo off
 rem Runs a command once for each port that comlookup-list --ports gives, one
 rem after another, in the order of the devices' sockets, for example:
-rem     each-port.bat --usb vid=10C4 pid=EA60 -- esptool --port {port} flash_id
+rem     each-port.bat --usb "vid=10C4" "pid=EA60" -- esptool --port {port} flash_id
 rem     each-port.bat Silicon Labs CP210x -- test-station.bat {port}
 rem Before --: the words or TERMs, as comlookup-list --ports takes them (none:
 rem every port). After it: the command, with {port} where the port (COM3)
-rem goes, or the port as its last argument when it has no {port}.
+rem goes, or the port as its last argument when it has no {port}. cmd splits
+rem a batch file's arguments at = , and ; too: quote each TERM, and any
+rem argument of the command that holds one of them.
 rem Exit code: 0 the command succeeded on every port, 1 no port matches,
 rem 2 it failed on one or more (named on stderr), 3 comlookup-list.exe cannot
 rem be found or run, or could not list the ports.
