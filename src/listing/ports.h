@@ -41,8 +41,8 @@ PortsAnswer answer_ports(const PortsCommand& command, const Survey& survey);
 
 // Whether device `a` comes before `b` by socket: those with a USB location
 // path first, by it part by part, ASCII case ignored and runs of digits
-// compared as numbers, an interface's own path before its device's; then
-// the rest; ties by port number.
+// compared as numbers (the port's own path where it is one interface of its
+// USB device, else the device's); then the rest; ties by port number.
 bool socket_before(const SurveyedPort& a, const SurveyedPort& b);
 
 // "comlookup-list --ports [OPTION] WORD..." as a command to paste: `option`
