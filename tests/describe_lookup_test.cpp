@@ -143,6 +143,8 @@ TEST(DescribeLookup, SaysWhyJustAboveAndInItsLastLine) {
         {"two matches",
          {DEMO},
          {"USB-SERIAL"},
+         "To act on each of them, this writes their ports in the order of their sockets:\n"
+         "  comlookup-list --ports USB-SERIAL\n"
          "exit status -2: 2 listed devices match (marked *); comlookup needs one"},
         {"near miss",
          {DEMO},
@@ -350,13 +352,15 @@ TEST(DescribeLookup, ListsWhatComlookupDoesNotReadAndAQueryForEachMatch) {
         "  COM4      comlookup \"Silicon Labs CP210x\"",
         "  COM5      comlookup \"Silicon Labs CP2105\"",
         "",
+        "To act on each of them, this writes their ports in the order of their sockets:",
+        "  comlookup-list --ports \"Silicon Labs\"",
         "exit status -2: 2 listed devices match (marked *); comlookup needs one",
     };
     EXPECT_EQ(expected, lines_of(listing({present, other, known}, Args({"Silicon", "Labs"}))));
 
     const Survey twins = {{{"COM6", "USB-SERIAL CH340 (COM6)"}, {"COM7", "USB-SERIAL CH340 (COM7)"}}};
     const std::vector<std::string> lines = lines_of(listing(twins, Args({"USB-SERIAL"})));
-    EXPECT_EQ("No query without the port number tells these devices apart: their friendly", lines.at(lines.size() - 4));
+    EXPECT_EQ("No query without the port number tells these devices apart: their friendly", lines.at(lines.size() - 6));
     EXPECT_EQ("No device of the Ports class is present. Is the device plugged in, and is its",
               lines_of(listing(Survey{}, Args({}))).at(0));
 }

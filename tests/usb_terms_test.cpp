@@ -169,18 +169,23 @@ TEST(Meets, WhatPyserialReports) {
     channel_b.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(5)#USB(4)", "ACPI(_SB_)#ACPI(PCI0)#ACPI(HS05)#USB(4)"};
     UsbIdentity interface_2 = read_instance_id("USB\\VID_2E8A&PID_000A&MI_02\\6&1A2B3C4D&0&0002").identity;
     interface_2.paths = {"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(5)#USB(4)"};
+    // Its paths could not be read: only the interface part can still rule it out.
+    UsbIdentity unread_paths = interface_2;
+    unread_paths.paths.clear();
+    unread_paths.unreadable = USB_PATH;
     const struct {
         const char* term;
         Fit channel_fit;
         Fit interface_fit;
+        Fit unread_paths_fit;
     } cases[] = {
-        {"serial=FT4ABCD", Fit::yes, Fit::no}, {"serial=ft4abcdb", Fit::yes, Fit::no},
-        {"serial=FT4ABCDA", Fit::no, Fit::no}, {"serial=FT4ABCDBB", Fit::no, Fit::no},
-        {"path=1-5.4", Fit::yes, Fit::yes},    {"path=2-5.4", Fit::yes, Fit::yes},
-        {"path=1-5.4:x.1", Fit::yes, Fit::no}, {"path=1-5.4:x.2", Fit::no, Fit::yes},
-        {"path=1-5", Fit::no, Fit::no},        {"path=1-5.4.1", Fit::no, Fit::no},
-        {"path=1-4", Fit::no, Fit::no},        {"path=1-5.4:2", Fit::no, Fit::no},
-        {"path=5.4", Fit::no, Fit::no},
+        {"serial=FT4ABCD", Fit::yes, Fit::no, Fit::no},   {"serial=ft4abcdb", Fit::yes, Fit::no, Fit::no},
+        {"serial=FT4ABCDA", Fit::no, Fit::no, Fit::no},   {"serial=FT4ABCDBB", Fit::no, Fit::no, Fit::no},
+        {"path=1-5.4", Fit::yes, Fit::yes, Fit::unknown}, {"path=2-5.4", Fit::yes, Fit::yes, Fit::unknown},
+        {"path=1-5.4:x.1", Fit::yes, Fit::no, Fit::no},   {"path=1-5.4:x.2", Fit::no, Fit::yes, Fit::unknown},
+        {"path=1-5", Fit::no, Fit::no, Fit::unknown},     {"path=1-5.4.1", Fit::no, Fit::no, Fit::unknown},
+        {"path=1-4", Fit::no, Fit::no, Fit::unknown},     {"path=1-5.4:2", Fit::no, Fit::no, Fit::unknown},
+        {"path=5.4", Fit::no, Fit::no, Fit::unknown},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.term);
@@ -189,6 +194,7 @@ TEST(Meets, WhatPyserialReports) {
         ASSERT_EQ("", command.error);
         EXPECT_EQ(c.channel_fit, fits(channel_b, command.terms));
         EXPECT_EQ(c.interface_fit, fits(interface_2, command.terms));
+        EXPECT_EQ(c.unread_paths_fit, fits(unread_paths, command.terms));
     }
     EXPECT_TRUE(channel_b.ftdi_channel);
     EXPECT_TRUE(read_instance_id("USB\\VID_0403&PID_6010\\6&9358AC4&0&2").identity.socket_id);

@@ -16,6 +16,9 @@ void write_error(std::string_view text) noexcept {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// PROCESS_FAILURE's address is a constant: this holds from the first instruction too.
+const ProcessFailure* failure_now = &PROCESS_FAILURE;
+
 LONG WINAPI on_unhandled_fault(EXCEPTION_POINTERS*) {
     fail_closed("internal error (unhandled fault)");
 }
@@ -23,13 +26,20 @@ LONG WINAPI on_unhandled_fault(EXCEPTION_POINTERS*) {
 }  // namespace
 
 void fail_closed(const char* why) noexcept {
-    if (PROCESS_FAILURE.program != nullptr) {
-        write_error(PROCESS_FAILURE.program);
-        write_error(": ");
-        write_error(why);
-        write_error("\r\n");
+    if (failure_now->program != nullptr) {
+        write_error_line(failure_now->program, why);
     }
-    ExitProcess(static_cast<UINT>(PROCESS_FAILURE.status));
+    ExitProcess(static_cast<UINT>(failure_now->status));
+}
+
+void fail_closed_as(const ProcessFailure& failure) noexcept {
+    failure_now = &failure;
+}
+
+void write_error_line(std::string_view program, std::string_view why) noexcept {
+    for (const std::string_view part : {program, std::string_view(": "), why, std::string_view("\r\n")}) {
+        write_error(part);
+    }
 }
 
 void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept {

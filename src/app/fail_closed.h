@@ -22,6 +22,14 @@ using ProgramBody = std::int32_t (*)(int argc, const char* const* argv);
 // 3, the runtime's 255) can reach a caller as a port number.
 std::int32_t run_fail_closed(ProgramBody body, int argc, const char* const* argv) noexcept;
 
+// From now on, ends the process as `failure` says rather than as
+// PROCESS_FAILURE does: for a run whose status is a count, which
+// PROCESS_FAILURE's status could read as. `failure` must outlive the run.
+void fail_closed_as(const ProcessFailure& failure) noexcept;
+
+// "<program>: <why>" on stderr.
+void write_error_line(std::string_view program, std::string_view why) noexcept;
+
 // "<program>: <error>. Usage: <usage>; --help for more" on stderr, for a
 // bad command line.
 void write_usage_error(std::string_view program, std::string_view error, std::string_view usage) noexcept;

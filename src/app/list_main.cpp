@@ -10,8 +10,10 @@
 #include "app/fail_closed.h"
 #include "app/help.h"
 #include "app/wait_loop.h"
+#include "common/port_entry.h"
 #include "common/port_survey.h"
 #include "listing/describe_lookup.h"
+#include "listing/ports.h"
 #include "listing/watch.h"
 
 const comlookup::ProcessFailure comlookup::PROCESS_FAILURE{1, "comlookup-list"};
@@ -161,7 +163,41 @@ comlookup::Turn watch_turn(void* context) {
     return {watching.watch.fell_short ? 1 : 0, false, true};
 }
 
+// A list's status is its count: any failure must end in one no count can be.
+const comlookup::ProcessFailure PORTS_FAILURE{comlookup::EXIT_NOT_FOUND, "comlookup-list"};
+
+std::int32_t list_ports(int argc, const char* const* argv) {
+    comlookup::fail_closed_as(PORTS_FAILURE);
+    const comlookup::PortsCommand command = comlookup::read_ports_command(argc, argv);
+    if (!command.error.empty()) {
+        comlookup::write_usage_error("comlookup-list", command.error, comlookup::PORTS_USAGE);
+        return comlookup::EXIT_NOT_FOUND;
+    }
+    using Kind = comlookup::PortsCommand::Kind;
+    const comlookup::Survey survey = command.kind == Kind::usb  ? comlookup::survey_usb_ports(command.usb, true)
+                                     : command.kind == Kind::bt ? comlookup::survey_bt_ports(command.bt)
+                                                                : comlookup::survey_named_ports(command.query);
+    const comlookup::PortsAnswer answer = comlookup::answer_ports(command, survey);
+    if (!answer.error.empty()) {
+        comlookup::write_error_line("comlookup-list", answer.error);
+        return comlookup::EXIT_NOT_FOUND;
+    }
+    std::string lines;
+    for (const std::string& port : answer.ports) {
+        lines += port + "\r\n";
+    }
+    // The bytes as they are, console or not: port names are ASCII.
+    if (!write_all(GetStdHandle(STD_OUTPUT_HANDLE), lines)) {
+        comlookup::write_error_line("comlookup-list", "the list could not be written");
+        return comlookup::EXIT_NOT_FOUND;
+    }
+    return static_cast<std::int32_t>(answer.ports.size());
+}
+
 std::int32_t list(int argc, const char* const* argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "--ports") {
+        return list_ports(argc, argv);
+    }
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     const bool console = GetConsoleMode(out, &mode) != 0;

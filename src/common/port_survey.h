@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/bt_identity.h"
@@ -124,7 +125,14 @@ Survey survey_bt_ports(const BtTerms& terms);
 // For comlookup-usb: comlookup's walk, reading first as much of each
 // device's USB identity as `terms` need, then comlookup's reads only of
 // those the identity leaves in the running: the others are not in it.
-Survey survey_usb_ports(const UsbTerms& terms);
+// With `sockets`, also the location paths of each device still in the
+// running, for comlookup-list --ports.
+Survey survey_usb_ports(const UsbTerms& terms, bool sockets = false);
+
+// For comlookup-list --ports: comlookup's walk, reading beside each device
+// it lists whose friendly name begins with `query` (every one, for an empty
+// query) its location paths, which place it.
+Survey survey_named_ports(std::string_view query);
 
 // The port source's answer for a survey: its listed devices, in order; none
 // at all when the walk failed, because a device it could not see might have

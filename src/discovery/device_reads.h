@@ -59,16 +59,17 @@ using FirstReads = bool (*)(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort&
 Survey walk_ports(DWORD flags, ExtraReads read_more, const void* context = nullptr, FirstReads read_first = nullptr);
 
 // As much of the USB identity of the device with `instance_id` as `terms`
-// need to be weighed (null: all of it, for the listing). Reads nothing more
-// once the instance ID rules the device out, and opens the parent device
-// only for a device still in the running, into `parents` where given (a
-// set of a walk's own), else into a set of its own.
+// need to be weighed (null: all of it, for the listing), and with `socket`
+// its location paths too, which place it. Reads nothing more once the
+// instance ID rules the device out, and opens the parent device only for a
+// device still in the running, into `parents` where given (a set of a
+// walk's own), else into a set of its own.
 UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
-                              const UsbTerms* terms, HDEVINFO parents = nullptr);
+                              const UsbTerms* terms, HDEVINFO parents = nullptr, bool socket = false);
 
 // The device's instance ID and, from it, its USB identity as above.
 void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms,
-                   HDEVINFO parents = nullptr);
+                   HDEVINFO parents = nullptr, bool socket = false);
 
 // As much of the Bluetooth identity of the device with `instance_id` as
 // `terms` need to be weighed (null: all of it but the device's name, which

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "lookup/select_port.h"
+
 namespace comlookup {
 namespace {
 
@@ -156,7 +158,7 @@ bool in_the_running(const UsbIdentity& known, UsbTerms terms, bool location_know
 }  // namespace
 
 UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string_view instance_id,
-                              const UsbTerms* terms, HDEVINFO parents) {
+                              const UsbTerms* terms, HDEVINFO parents, bool socket) {
     const InstanceIdReading own = read_instance_id(instance_id);
     UsbIdentity identity = own.identity;
     if (terms != nullptr && ruled_out(identity, *terms)) {
@@ -166,7 +168,7 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     const bool wants_more = terms == nullptr || needs_more_than_instance_id(*terms);
     const bool wants_product = terms == nullptr || terms->product;
     const bool wants_location = terms == nullptr || terms->location;
-    const bool wants_paths = terms == nullptr || terms->path;
+    const bool wants_paths = terms == nullptr || terms->path || socket;
     // A failed read leaves its parts unknown; the others may still rule the
     // device out, so reading goes on.
     const auto unreadable = [&](DWORD error, unsigned parts) {
@@ -197,7 +199,7 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     SP_DEVINFO_DATA usb_device = device;
     DeviceSet parent_set;
     bool location_known = !wants_location;
-    if (!own.usb_device && (wants_more || (wants_ids && !identity.vid))) {
+    if (!own.usb_device && (wants_more || (wants_ids && !identity.vid) || !paths_known)) {
         std::wstring parent_id;
         const TextRead parent = string_property(set, device, DEVPKEY_Device_Parent, &parent_id);
         const InstanceIdReading reading = parent.text ? read_instance_id(*parent.text) : InstanceIdReading{};
@@ -265,7 +267,8 @@ UsbIdentity read_usb_identity(HDEVINFO set, SP_DEVINFO_DATA& device, std::string
     return identity;
 }
 
-void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms, HDEVINFO parents) {
+void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const UsbTerms* terms, HDEVINFO parents,
+                   bool socket) {
     DWORD error = ERROR_SUCCESS;
     port.instance_id = read_instance_id(set, device, error);
     if (error != ERROR_SUCCESS) {
@@ -274,7 +277,7 @@ void read_usb_port(HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, co
         port.usb.error = error;
         return;
     }
-    port.usb = read_usb_identity(set, device, port.instance_id, terms, parents);
+    port.usb = read_usb_identity(set, device, port.instance_id, terms, parents, socket);
 }
 
 namespace {
@@ -283,20 +286,37 @@ struct UsbWalk {
     const UsbTerms* terms;
     // One set for every parent opened: a set each costs as much again.
     DeviceSet parents;
+    bool sockets = false;
+    std::string_view query = {};
 };
 
 }  // namespace
 
-Survey survey_usb_ports(const UsbTerms& terms) {
-    const UsbWalk walk{&terms, adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr))};
+Survey survey_usb_ports(const UsbTerms& terms, bool sockets) {
+    const UsbWalk walk{&terms, adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr)), sockets};
     // The identity first: a device it rules out cannot be the answer, listed
     // or not, and reading its names would cost as much again.
     return walk_ports(DIGCF_PRESENT, nullptr, &walk,
                       [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context) {
                           const auto& usb = *static_cast<const UsbWalk*>(context);
-                          read_usb_port(set, device, port, usb.terms, usb.parents.get());
+                          read_usb_port(set, device, port, usb.terms, usb.parents.get(), usb.sockets);
                           return fits(port.usb, *usb.terms) != Fit::no;
                       });
+}
+
+Survey survey_named_ports(std::string_view query) {
+    const UsbTerms none;
+    const UsbWalk walk{&none, adopt_device_set(SetupDiCreateDeviceInfoList(nullptr, nullptr)), true, query};
+    // comlookup's reads first: only the devices its words name need a socket.
+    return walk_ports(
+        DIGCF_PRESENT,
+        [](HDEVINFO set, SP_DEVINFO_DATA& device, SurveyedPort& port, const void* context) {
+            const auto& named = *static_cast<const UsbWalk*>(context);
+            if (port.skip == SkipReason::none && begins_with_query(port.friendly_name, named.query)) {
+                read_usb_port(set, device, port, named.terms, named.parents.get(), true);
+            }
+        },
+        &walk);
 }
 
 }  // namespace comlookup

@@ -111,6 +111,12 @@ std::string terms_meaning(const Listing& listing, const TextWriter& writer, std:
 std::string status_lines(const Listing& listing, const TextWriter& writer) {
     std::string above;
     std::string meaning;
+    if (!listing.ports_command.empty()) {
+        const std::string command = writer.show(listing.ports_command);
+        // A command too wide for its row stands alone, to be copied whole.
+        above += writer.paragraph("To act on each of them, this writes their ports in the order of their sockets:") +
+                 (writer.width("  " + command) <= WIDTH ? "  " : "") + command + '\n';
+    }
     if (listing.terms) {
         meaning = terms_meaning(listing, writer, above);
         return '\n' + above + status_head(listing) + meaning + '\n';

@@ -71,6 +71,7 @@ std::string describe_lookup_json(const Surveys& surveys, int argc, const char* c
                    {"suggestions", suggestions},
                    {"command", command},
                    {"port_in_words", port_in_words},
+                   {"ports_command", json.nonempty_or_null(listing.ports_command)},
                },
                "") +
            '\n';

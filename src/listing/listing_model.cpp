@@ -7,6 +7,7 @@
 
 #include "common/ascii.h"
 #include "listing/device_description.h"
+#include "listing/ports.h"
 #include "lookup/bt_terms.h"
 #include "lookup/select_port.h"
 #include "lookup/usb_terms.h"
@@ -194,6 +195,30 @@ std::optional<PortInWords> port_in_words(const Listing& listing, const Survey& p
                            shorter.empty() ? EXIT_NOT_FOUND : select_port(ports, shorter)};
     }
     return std::nullopt;
+}
+
+// "comlookup-list --ports ..." for the same words or TERMs, where it would
+// write their ports: not where a device's socket could not be read.
+std::string ports_pointer(const Listing& listing, const Survey& present, const CodePage& code_page) {
+    std::vector<std::string> words{"comlookup-list", "--ports"};
+    if (listing.terms) {
+        words.emplace_back(listing.terms->program == "comlookup-usb" ? "--usb" : "--bt");
+        const std::vector<std::string>& given = listing.terms->words;
+        // --ports takes no --wait: a wait for them all is a loop on its count.
+        words.insert(words.end(), given.begin() + (given.size() >= 2 && given[0] == "--wait" ? 2 : 0), given.end());
+    } else {
+        words.push_back(listing.query);
+    }
+    std::vector<const char*> argv;
+    for (const std::string& word : words) {
+        argv.push_back(word.c_str());
+    }
+    const PortsCommand command = read_ports_command(static_cast<int>(argv.size()), argv.data());
+    if (!command.error.empty() || !answer_ports(command, present).error.empty()) {
+        return {};
+    }
+    const std::vector<std::string> pasted(words.begin() + (listing.terms ? 3 : 2), words.end());
+    return ports_command(listing.terms ? words[2] : "", pasted, code_page);
 }
 
 }  // namespace
@@ -512,6 +537,9 @@ Listing model_listing(const Surveys& surveys, int argc, const char* const* argv,
     }
     if (wanted != nullptr && !listing.present_failed) {
         listing.port_in_words = port_in_words(listing, present, ports, code_page);
+    }
+    if (listing.status == EXIT_AMBIGUOUS) {
+        listing.ports_command = ports_pointer(listing, present, code_page);
     }
     return listing;
 }

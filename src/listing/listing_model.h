@@ -122,6 +122,9 @@ struct Listing {
     bool complete = true;               // every walk read everything it should have
     std::optional<TermsCommand> terms;  // "--usb" or "--bt" as the first word: then `status` is that program's
     std::optional<PortInWords> port_in_words;
+    // Where the words or TERMs name several devices: "comlookup-list --ports ...", which writes the port of
+    // each, to act on them all; empty where they do not, or a word would not paste as itself.
+    std::string ports_command;
 };
 
 Listing model_listing(const Surveys& surveys, int argc, const char* const* argv, const CodePage& code_page);

@@ -171,19 +171,27 @@ std::optional<PyserialLocation> read_pyserial_location(std::string_view text) {
 }
 
 Fit path_fit(const UsbIdentity& identity, const std::string& term) {
-    bool met = false;
+    const auto by_paths = [&](bool met) {
+        return met ? Fit::yes : (identity.unreadable & USB_PATH) != 0 ? Fit::unknown : Fit::no;
+    };
     if (const std::optional<PyserialLocation> location = read_pyserial_location(term)) {
+        // The interface part weighs on its own, as interface= does: paths
+        // that could not be read cannot bring back a device it rules out.
+        Fit interface = Fit::yes;
+        if (location->interface_number) {
+            interface = identity.interface_number ? fit_of(identity.interface_number == location->interface_number)
+                        : (identity.unreadable & USB_INTERFACE) != 0 ? Fit::unknown
+                                                                     : Fit::no;
+        }
         // It names no controller: two with the same chain both meet it.
-        met = !identity.paths.empty() && usb_port_chain(identity.paths.front()) == location->ports &&
-              (!location->interface_number || identity.interface_number == location->interface_number);
-    } else {
-        const auto named = [&](const std::vector<std::string>& paths) {
-            return std::any_of(paths.begin(), paths.end(),
-                               [&](const std::string& path) { return equal_ignoring_ascii_case(path, term); });
-        };
-        met = named(identity.paths) || named(identity.port_paths);
+        return both(by_paths(!identity.paths.empty() && usb_port_chain(identity.paths.front()) == location->ports),
+                    interface);
     }
-    return met ? Fit::yes : (identity.unreadable & USB_PATH) != 0 ? Fit::unknown : Fit::no;
+    const auto named = [&](const std::vector<std::string>& paths) {
+        return std::any_of(paths.begin(), paths.end(),
+                           [&](const std::string& path) { return equal_ignoring_ascii_case(path, term); });
+    };
+    return by_paths(named(identity.paths) || named(identity.port_paths));
 }
 
 }  // namespace

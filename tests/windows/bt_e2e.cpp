@@ -95,7 +95,7 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"address=98-D3-31-FB-1A-2C", 5},
         {"name=HC-05", -2},
         {"name=hc-05", -1},
-        {"name=HC-0", -2},
+        {"name=HC-0", -2, false, "COM5 COM7 COM16"},
         {"name=HC-06", 7},
         {"address=98:D3:31:FB:2B:3D", 16},
         // What Windows' COM Ports tab shows beside each outgoing port.
@@ -113,7 +113,7 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"\"service=Dev B\"", -2},
         {"service=Ger\xE4t", 7},
         {"\"service=NMEA ? out\"", 10},
-        {"service=Braille address=98:D3:31:FB:1A:2C", -1},
+        {"service=Braille address=98:D3:31:FB:1A:2C", -1, false, ""},
         {"service=", -1, true},
         {"service=Dev service=Dev", -1, true},
         {"name=HC-05 address=98:D3:31:FB:1A:2C", 5},
@@ -126,7 +126,7 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"\"name=Standard Serial\"", -1},
         {"", -1, true},
         {"address", -1, true},
-        {"mac=98D331FB1A2C", -1, true},
+        {"mac=98D331FB1A2C", -1, true, "-1"},
         {"name=", -1, true},
         {"name=HC-05 name=HC-06", -1, true},
         {"address=98D331FB1A2", -1, true},
@@ -149,6 +149,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     run.calls(calls());
+    // No words: every port comlookup weighs, those without a USB path by number.
+    run.ports("", "COM3 COM5 COM6 COM7 COM8 COM9 COM10 COM12 COM13 COM14 COM15 COM16");
     run.suggestions("\"" + ENGLISH + "\"", 6,
                     "Nothing but the port number tells COM8, COM9 from the other ports of their Bluetooth device");
     // An OBD adapter whose service record no one may read: unknown to any
@@ -160,7 +162,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     run.calls({
-        {"\"service=Braille Terminal\"", -1},
+        {"\"service=Braille Terminal\"", -1, false, "-1"},
         {"\"name=VarioUltra\" \"service=Braille Terminal\"", 13},
         {"\"name=OBDII 'SPP'\"", -1},
         {"name=OBDII", 17},
@@ -169,7 +171,7 @@ int main(int argc, char** argv) {
     });
     run.suggestions("OBDII", 0, "the service name could not be read (error 5)");
     run.terms_listings({
-        {"name=HC-05", "*COM5 *COM16"},
+        {"name=HC-05", "*COM5 *COM16", "comlookup-list --ports --bt name=HC-05"},
         {"name=HC-0", "*COM5 *COM16 *COM7"},
         {"name=HC-06 address=98:D3:31:FB:1A:2C", "~COM5 ~COM7", "meets all but name=HC-06; its own is name=\"HC-05\""},
         {"service=Braille address=98:D3:31:FB:1A:2C", "~COM13 ~COM5",

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -51,7 +52,31 @@ void CompanionRun::calls(const std::vector<CompanionCall>& calls) {
                                          result.output.find('\n') == result.output.size() - 1
                                    : result.output.empty();
         report(result.started && result.status == call.expected && output_ok, program_ + " " + call.arguments, result);
+        if (call.ports != nullptr) {
+            ports((program_ == "comlookup-usb" ? "--usb " : "--bt ") + call.arguments, call.ports,
+                  call.bad_command_line);
+        }
     }
+}
+
+void CompanionRun::ports(const std::string& arguments, const std::string& ports, bool bad_command_line) {
+    const auto result = run_process("\"" + list_ + "\" --ports " + arguments, ".");
+    const std::string& out = result.output;
+    bool ok = result.started && out.find('\n') == out.rfind('\n') && out.starts_with("comlookup-list: ") &&
+              out.ends_with("\r\n") && result.status == -1 &&
+              (!bad_command_line || out.ends_with(". Usage: comlookup-list --ports [WORD... | --usb TERM... | --bt "
+                                                  "TERM...]\r\n"));
+    if (ports != "-1") {
+        std::string lines;
+        std::int32_t count = 0;
+        for (std::size_t start = 0; start < ports.size(); ++count) {
+            const std::size_t end = std::min(ports.find(' ', start), ports.size());
+            lines += ports.substr(start, end - start) + "\r\n";
+            start = end + 1;
+        }
+        ok = result.started && out == lines && result.status == count;
+    }
+    report(ok, "comlookup-list --ports " + arguments, result);
 }
 
 void CompanionRun::suggestions(const std::string& words, std::size_t fewest, const std::string& why) {

@@ -17,6 +17,10 @@ struct CompanionCall {
     std::string arguments;  // after the program's name
     std::int32_t expected;
     bool bad_command_line = false;
+    // What "comlookup-list --ports --usb|--bt" gives for the same TERMs: the
+    // ports, one a line, such as "COM15 COM8"; "-1" for none and one line
+    // on stderr; null: not asked.
+    const char* ports = nullptr;
 };
 
 // A "comlookup-list --usb|--bt TERM..." call: the ports it must mark, such as
@@ -34,6 +38,9 @@ public:
 
     // Each must give its full status and write nothing; a bad one -1 and one usage line.
     void calls(const std::vector<CompanionCall>& calls);
+    // "comlookup-list --ports ARGUMENTS" must write exactly `ports`, as a
+    // CompanionCall's, with their count as its status.
+    void ports(const std::string& arguments, const std::string& ports, bool bad_command_line = false);
     // Each command comlookup-list suggests for `words` must give the port it
     // stands beside; at least `fewest` stand there, and the listing says `why`.
     void suggestions(const std::string& words, std::size_t fewest, const std::string& why = "");

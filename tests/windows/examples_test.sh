@@ -84,6 +84,13 @@ check beside "" "flash-after-reset: no new device appeared within 1 s after rese
 check beside "" "flash-after-reset: no bootloader named \"Arduino Leonardo bootloader\" appeared within 1 s after resetting COM11" 1 "flash-after-reset.bat $board 1"
 check beside "" "$none Arduino Uno" 1 'flash-after-reset.bat "Arduino Uno" "Arduino Uno bootloader"'
 
+# each-port.bat over the twins, in order, through a station that fails on COM5.
+cp "$build_dir/comlookup-list.exe" "$source_dir/examples/each-port.bat" "$work/beside/"
+printf '@echo station %%~1\r\n@if "%%~1"=="COM5" exit /b 1\r\n' >"$work/beside/station.bat"
+check beside $'station COM4\nstation COM5' $'each-port: COM4\neach-port: COM5\neach-port: the command failed on 1 of 2 ports: COM5' \
+    2 'each-port.bat Twin -- station.bat {port}'
+check beside "" 'each-port: no port matches. To see why: comlookup-list "Printer"' 1 'each-port.bat Printer -- station.bat'
+
 devdb clear
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -125,11 +125,11 @@ std::vector<FakePort> devices() {
 
 std::vector<comlookup::testing::CompanionCall> calls() {
     return {
-        {"vid=2E8A", 3},
+        {"vid=2E8A", 3, false, "COM3"},
         {"vid=2e8a pid=0x000a interface=0", 3},
         // COM12 might have this serial number, product name or socket; its
         // vendor ID rules it out.
-        {"serial=e6605838833c4a2e", -1},
+        {"serial=e6605838833c4a2e", -1, false, "-1"},
         {"vid=2E8A serial=e6605838833c4a2e", 3},
         {"product=Pico", -1},
         {"vid=2E8A product=Pico", 3},
@@ -145,17 +145,17 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"vid=0403 path=" + path({1, 1}), 5},
         {"vid=1A86 path=" + path({5, 5}), 7},
         {"vid=1A86 path=" + path({5}), -1},
-        {"vid=2341", -2},
+        {"vid=2341", -2, false, "-1"},
         {"vid=2341 interface=0", -2},
         {"vid=0403 pid=6001 interface=0", 5},
-        {"vid=0403 interface=0", -2},
+        {"vid=0403 interface=0", -2, false, "COM5 COM13 COM14"},
         {"vid=0403 serial=A50285BI", 5},
         {"vid=0403 serial=A50285BIA", 5},
         {"vid=0403 serial=A50285BIB", -1},
         {"vid=0403 pid=6010 serial=0ABC01", 13},
         {"vid=0403 pid=6010 serial=0ABC01A", 13},
         {"vid=0403 path=1-1.1", 5},
-        {"vid=0403 pid=6010 path=1-6", -2},
+        {"vid=0403 pid=6010 path=1-6", -2, false, "COM13 COM14"},
         {"vid=0403 pid=6010 path=PCIROOT(0)#PCI(1401)#USBROOT(0)#USB(6)", 14},
         {"vid=2E8A path=1-3:x.0", 3},
         {"vid=2E8A path=1-3:x.1", -1},
@@ -164,22 +164,22 @@ std::vector<comlookup::testing::CompanionCall> calls() {
         {"vid=10C4 \"product=Pink USB DB9\"", 15},
         {"vid=067B", 18},
         {"vid=0403 product=FT232R", 5},
-        {"vid=1A86", -2},
+        {"vid=1A86", -2, false, "COM6 COM7"},
         {"vid=1A86 location=Port_#0005.Hub_#0001", 7},
         {"vid=1A86 serial=5&2C6B3C4&0&2", -1},
         {"vid=10C4 serial=0001", 8},
-        {"vid=10C4", -2},
+        {"vid=10C4", -2, false, "COM15 COM8"},
         {"location=Port_#0005", -1},
         {"vid=1234 pid=5678", 10},
-        {"vid=FFFF", -1},
+        {"vid=FFFF", -1, false, ""},
         {"", -1, true},
         {"vid", -1, true},
-        {"vendor=2E8A", -1, true},
+        {"vendor=2E8A", -1, true, "-1"},
         {"serial=", -1, true},
         {"vid=12345", -1, true},
         {"interface=x", -1, true},
         {"--wait ten vid=2E8A", -1, true},
-        {"--wait 5", -1, true},
+        {"--wait 5", -1, true, "-1"},
         {"vid=2E8A --wait 5", -1, true},
     };
 }
@@ -197,8 +197,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     run.calls(calls());
+    // Words as comlookup reads them: the ports in socket order, those without a USB path last.
+    run.ports("USB Serial Device", "COM3 COM4");
+    run.ports("Silicon Labs", "COM15 COM8");
+    run.ports("Arduino Micro", "-1");
+    run.ports("\"\" USB", "-1", true);
+    run.ports("--usb --wait 5 vid=2E8A", "-1", true);
     run.suggestions("USB Serial Device", 1, "Nothing picks out COM4 for sure: COM12 could not be read in full");
-    run.suggestions("USB-SERIAL", 2);
+    run.suggestions("USB-SERIAL", 2,
+                    "this writes their ports in the order of their sockets: "
+                    "comlookup-list --ports USB-SERIAL");
     // By serial number only where no adapter of the same IDs may report it too.
     run.suggestions("USB Serial Port", 3,
                     "its serial number may also be that of COM14, of the same IDs, which Windows names by its "
@@ -212,7 +220,7 @@ int main(int argc, char** argv) {
     run.terms_listings({
         {"vid=0403 serial=A50285BIB", "~COM5 ~COM13 ~COM14",
          "meets all but serial=A50285BIB; its own is serial=A50285BI"},
-        {"vid=0403 pid=6010 path=1-6", "*COM13 *COM14"},
+        {"vid=0403 pid=6010 path=1-6", "*COM13 *COM14", "comlookup-list --ports --usb vid=0403 pid=6010 path=1-6"},
         {"vid=0403 pid=6010 path=1-6:x.1", "~COM13 ~COM14", "meets all but path=1-6:x.1"},
         {"vid=10C4 \"product=Pink USB DB9\"", "~COM8 *COM15"},
         {"vid=2341 pid=8036", "*COM4 *COM12"},
