@@ -402,7 +402,7 @@ TEST(DescribeLookup, BluetoothPortsAndTheCommandsThatPickThemOut) {
         "  COM11     comlookup-bt name=\"HC-05 Pro\"",
         "  COM12     comlookup-bt name=\"ESP32\" service=\"Console\"",
         "Nothing but the port number tells COM8, COM9 from the other ports of their",
-        "Nothing picks out COM6. See \"Two identical adapters\" and \"Bluetooth serial",
+        "Nothing picks out COM6. See \"Two identical adapters\" in docs\\usb.md and",
     };
     auto at = lines.begin();
     for (const std::string& line : expected) {

@@ -248,7 +248,7 @@ std::string suggestions(const Listing& listing, const TextWriter& writer) {
         text += '\n' + writer.paragraph("Nothing but the port number tells " + writer.shown_list(alike) +
                                         " from the other ports of their Bluetooth device: its serial services have "
                                         "the same name, or none. A paired device keeps its port numbers; see "
-                                        "\"Bluetooth serial ports\" in the README.");
+                                        "\"Bluetooth serial ports\" in docs\\bluetooth.md.");
     }
     if (!none.empty()) {
         std::string why;
@@ -264,9 +264,9 @@ std::string suggestions(const Listing& listing, const TextWriter& writer) {
         } else {
             why = "No query without its port number picks out " + writer.shown_list(none) + ".";
         }
-        const std::string_view also = bluetooth_none ? " and \"Bluetooth serial ports\"" : "";
+        const std::string_view also = bluetooth_none ? " and \"Bluetooth serial ports\" in docs\\bluetooth.md" : "";
         text +=
-            '\n' + writer.paragraph(why + " See \"Two identical adapters\"" + std::string(also) + " in the README.");
+            '\n' + writer.paragraph(why + " See \"Two identical adapters\" in docs\\usb.md" + std::string(also) + ".");
     }
     if (listing.percent_in_commands) {
         text += '\n' + writer.paragraph("In a batch file, write each % in these commands as %%.");

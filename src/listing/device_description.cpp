@@ -535,10 +535,10 @@ std::string why_none(const Suggestion& suggestion, const TextWriter& writer) {
     }
     if (suggestion.services_alike) {
         return "nothing but the port number tells it from the other ports of its Bluetooth device: its serial "
-               "services have the same name, or none (see \"Bluetooth serial ports\" in the README)";
+               "services have the same name, or none (see \"Bluetooth serial ports\" in docs\\bluetooth.md)";
     }
     return std::string("no command picks it out: no name") + (suggestion.bluetooth ? " or Bluetooth" : " or USB") +
-           " identity tells it apart (see \"Two identical adapters\" in the README)";
+           " identity tells it apart (see \"Two identical adapters\" in docs\\usb.md)";
 }
 
 }  // namespace comlookup

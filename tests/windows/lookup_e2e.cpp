@@ -221,7 +221,7 @@ std::vector<Listing> listings() {
          "USB-SERIAL",
          {"                    ROOT\\PORTS\\0000", "                    ROOT\\PORTS\\0001",
           "No query without the port number tells these devices apart: their friendly",
-          "names differ only in it. See \"Two identical adapters\" in the README."}},
+          "names differ only in it. See \"Two identical adapters\" in docs\\usb.md."}},
         {"names share a prefix",
          "Silicon Labs",
          {"To pick one of them, give comlookup a longer beginning of its name:",
