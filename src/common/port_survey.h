@@ -86,12 +86,16 @@ Survey survey_port_ids();
 // survey_port_ids() when something may have changed since the last walk it
 // made, none when nothing can have. A walk of every device costs far more
 // than the look it answers (at 256 ports under Wine, most of a second in
-// SetupDiGetClassDevsA alone), so a cheap sign gates it: a change
+// SetupDiGetClassDevsA alone), so cheap signs gate it: a change
 // notification on the device database's Enum key, which a device's arrival,
-// departure or new name writes to. The walk stays the only truth: the first
-// look walks, a walk is forced every few seconds whatever the sign says, and
-// walks keep to a tenth of the processor over time, even where the sign
-// never rests.
+// departure or new name writes to, and one on HARDWARE\DEVICEMAP\SERIALCOMM
+// (DEVICEMAP until a first port makes it), where serial drivers name their
+// ports; nothing is read from either. Each is registered again only once it
+// fired or lost its key, so that a watch holds one of each however long it
+// runs (register_again). The walk stays the only truth: the first look
+// walks, a walk is forced every few seconds whatever the signs say, and
+// walks keep to a tenth of the processor over time, even where a sign never
+// rests.
 std::optional<Survey> survey_port_ids_when_changed();
 
 // For comlookup-list --watch: the USB and Bluetooth identity of the present

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "common/change_notice.h"
 #include "common/port_survey.h"
 #include "discovery/device_reads.h"
+#include "discovery/win32_handles.h"
 
 namespace comlookup {
 namespace {
@@ -35,11 +38,33 @@ constexpr ULONGLONG FORCED_SHARE = 19;
 // no more than two walks' worth is kept, so a burst stays short.
 constexpr ULONGLONG EARNED_SHARE = 10;
 
+// What one change notification watches under HKLM: `narrow` where it is
+// there, else `broad`, which sees it made.
+struct Watch {
+    const char* broad;
+    const char* narrow;
+    BOOL subtree;
+};
+// A device's arrival, departure or new name writes under Enum.
+constexpr Watch DEVICES{"System\\CurrentControlSet\\Enum", nullptr, TRUE};
+// Serial drivers add a port's device name to SERIALCOMM and take it out as
+// the port goes, where on Windows 7 nothing under Enum is known to change.
+// A sign only, never read: some drivers do not write it, some leave stale
+// names. It exists once a first port made it.
+constexpr Watch PORTS{"HARDWARE\\DEVICEMAP", "HARDWARE\\DEVICEMAP\\SERIALCOMM", FALSE};
+
+// One registration: the key it is on and the event it sets.
+struct Notice {
+    RegistryKey key{nullptr};
+    KernelHandle event;
+    bool registered = false;  // the last registration was made
+    bool narrowed = false;    // on its watch's narrow key, the one that can go
+};
+
 // The sign and the bookkeeping of one process's looks.
 struct Gate {
-    HKEY key = nullptr;        // HKLM\System\CurrentControlSet\Enum, for its notifications
-    HANDLE signal = nullptr;   // set when something under it changed since the last walk began
-    bool armed = false;        // the notification is registered
+    Notice devices;
+    Notice ports;
     bool walked = false;       // a first walk has been made
     ULONGLONG last_walk = 0;   // when the last walk began
     ULONGLONG walk_ms = 0;     // how long it took
@@ -47,19 +72,61 @@ struct Gate {
     ULONGLONG counted_to = 0;  // when credit was last earned
 };
 
-// Registers for the next change before a walk, so that a change during the
-// walk is seen at the next look; without a sign every look walks.
-void arm(Gate& gate) {
-    if (gate.key == nullptr && RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum", 0, KEY_NOTIFY,
-                                             &gate.key) != ERROR_SUCCESS) {
-        gate.key = nullptr;
+bool fired(const Notice& notice) {
+    return notice.event && WaitForSingleObject(notice.event.get(), 0) != WAIT_TIMEOUT;
+}
+
+// Only the narrow key can go, as SERIALCOMM may with its last port.
+bool key_gone(const Notice& notice) {
+    return notice.narrowed && RegQueryInfoKeyA(notice.key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_KEY_DELETED;
+}
+
+// Closing the last key ends its registration, and Windows sets the event as
+// it does: the event is reset after.
+void register_on(Notice& notice, RegistryKey key, BOOL subtree) {
+    notice.key = std::move(key);
+    notice.registered =
+        notice.key && ResetEvent(notice.event.get()) &&
+        RegNotifyChangeKeyValue(notice.key.get(), subtree, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                notice.event.get(), TRUE) == ERROR_SUCCESS;
+}
+
+RegistryKey open_narrow(const Watch& watch) {
+    LSTATUS status = ERROR_SUCCESS;
+    return watch.narrow == nullptr
+               ? RegistryKey(nullptr)
+               : open_registry_key(HKEY_LOCAL_MACHINE, watch.narrow, status, KEY_NOTIFY | KEY_QUERY_VALUE);
+}
+
+// Registers again, before a walk, where register_again says to, so that a
+// change during the walk is seen at the next look.
+void arm(Notice& notice, const Watch& watch) {
+    if (!register_again(NoticeState{notice.registered, fired(notice), key_gone(notice)})) {
+        return;
     }
-    if (gate.signal == nullptr) {
-        gate.signal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    notice.registered = false;
+    notice.narrowed = false;
+    if (!notice.event) {
+        notice.event = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     }
-    gate.armed = gate.key != nullptr && gate.signal != nullptr && ResetEvent(gate.signal) &&
-                 RegNotifyChangeKeyValue(gate.key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                         gate.signal, TRUE) == ERROR_SUCCESS;
+    if (!notice.event) {
+        return;
+    }
+    RegistryKey narrow = open_narrow(watch);
+    if (!narrow) {
+        LSTATUS status = ERROR_SUCCESS;
+        register_on(notice, open_registry_key(HKEY_LOCAL_MACHINE, watch.broad, status, KEY_NOTIFY), watch.subtree);
+        // One made between the first try and this registration signalled
+        // nothing on the broad key.
+        if (notice.registered) {
+            narrow = open_narrow(watch);
+        }
+    }
+    if (narrow) {
+        notice.narrowed = true;
+        register_on(notice, std::move(narrow), watch.subtree);
+    }
 }
 
 }  // namespace
@@ -94,12 +161,16 @@ std::optional<Survey> survey_port_ids_when_changed() {
     gate.credit_ms =
         std::min(gate.credit_ms + (now - gate.counted_to) / EARNED_SHARE, 2 * std::max<ULONGLONG>(gate.walk_ms, 100));
     gate.counted_to = now;
-    const bool signalled = !gate.armed || WaitForSingleObject(gate.signal, 0) != WAIT_TIMEOUT;
+    // Without the devices' sign every look walks; without the ports' the
+    // forced walks see what it would have.
+    const bool signalled = register_again(NoticeState{gate.devices.registered, fired(gate.devices)}) ||
+                           (gate.ports.registered && fired(gate.ports));
     const bool forced = now - gate.last_walk >= std::max(FORCED_WALK_MS, FORCED_SHARE * gate.walk_ms);
     if (gate.walked && !((signalled || forced) && gate.credit_ms >= gate.walk_ms)) {
         return std::nullopt;
     }
-    arm(gate);
+    arm(gate.devices, DEVICES);
+    arm(gate.ports, PORTS);
     Survey survey = survey_port_ids();
     const ULONGLONG after = GetTickCount64();
     gate.last_walk = now;
