@@ -65,7 +65,7 @@ void CompanionRun::ports(const std::string& arguments, const std::string& ports,
     bool ok = result.started && out.find('\n') == out.rfind('\n') && out.starts_with("comlookup-list: ") &&
               out.ends_with("\r\n") && result.status == -1 &&
               (!bad_command_line || out.ends_with(". Usage: comlookup-list --ports [WORD... | --usb TERM... | --bt "
-                                                  "TERM...]\r\n"));
+                                                  "TERM...]; --help for more\r\n"));
     if (ports != "-1") {
         std::string lines;
         std::int32_t count = 0;
