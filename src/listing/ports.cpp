@@ -17,13 +17,21 @@
 namespace comlookup {
 namespace {
 
-template <typename Command>
-void take_terms(PortsCommand& ports, const Command& command) {
+// The TERMs from the option on, so that they are numbered as the program
+// numbers its own, read by that program's own reader.
+template <typename Read, typename Terms>
+PortsCommand read_terms(PortsCommand::Kind kind, Read read, Terms PortsCommand::*terms, int argc,
+                        const char* const* argv) {
+    PortsCommand ports;
+    ports.kind = kind;
+    const auto command = read(argc - 2, argv + 2);
+    ports.*terms = command.terms;
     ports.error = command.error;
     // A wait for all of them is a loop on the count, which only the caller knows.
     if (ports.error.empty() && command.wait_seconds) {
         ports.error = "--ports takes no --wait: repeat it until its status is the number of ports wanted";
     }
+    return ports;
 }
 
 Fit fit_of_device(const PortsCommand& command, const SurveyedPort& device) {
@@ -127,23 +135,14 @@ const std::string* socket_path(const SurveyedPort& device) {
 }  // namespace
 
 PortsCommand read_ports_command(int argc, const char* const* argv) {
-    PortsCommand command;
     const std::string_view option = argc >= 3 ? argv[2] : "";
-    // From the option on, so that the TERMs are numbered as the program numbers its own.
     if (option == "--usb") {
-        command.kind = PortsCommand::Kind::usb;
-        const UsbCommand usb = read_usb_command(argc - 2, argv + 2);
-        command.usb = usb.terms;
-        take_terms(command, usb);
-        return command;
+        return read_terms(PortsCommand::Kind::usb, read_usb_command, &PortsCommand::usb, argc, argv);
     }
     if (option == "--bt") {
-        command.kind = PortsCommand::Kind::bt;
-        const BtCommand bt = read_bt_command(argc - 2, argv + 2);
-        command.bt = bt.terms;
-        take_terms(command, bt);
-        return command;
+        return read_terms(PortsCommand::Kind::bt, read_bt_command, &PortsCommand::bt, argc, argv);
     }
+    PortsCommand command;
     QueryBuffer query;
     switch (read_query(argc - 1, argv + 1, query)) {
         case QueryState::ready:
