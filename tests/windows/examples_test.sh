@@ -24,16 +24,42 @@ devdb add COM3 "USB Serial Device (COM3)" COM4 "Twin Adapter" COM5 "Twin Adapter
 
 passed=0
 failed=0
+# Waits until no program a case may start runs in this prefix any more.
+settle() {
+    local pid busy deadline=$((SECONDS + 20))
+    while :; do
+        busy=
+        for pid in $(pgrep -if '(cmd|ping|comlookup[a-z-]*|devdb)\.exe|mode\.com' || true); do
+            if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+                busy=$pid
+            fi
+        done
+        [ -n "$busy" ] || return 0
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            echo "a program of the case before still runs after 20 s: $(tr '\0' ' ' <"/proc/$busy/cmdline")" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
 # check DIR EXPECTED-STDOUT EXPECTED-STDERR EXPECTED-EXIT-CODE LINE [DEVICE...]
 # LINE is a line of a calling batch file, exactly as a script would hold it.
 # DEVICEs (PORTNAME FRIENDLY-NAME pairs) are added a second and a half into
 # its run (DELAY seconds, when set), and removed after it.
+# Each case has files of its own, and starts only once the processes of the
+# one before have ended: flash-after-reset.bat's background reset outlives
+# its case, holding that case's output files open.
+cases=0
 check() {
     local dir=$1 expected_output=$2 expected_error=$3 expected_code=$4 line=$5 runner
     shift 5
-    printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$line" >"$work/$dir/caller.bat"
+    settle
+    cases=$((cases + 1))
+    local caller=caller-$cases.bat out=stdout-$cases.txt err=stderr-$cases.txt
+    printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$line" >"$work/$dir/$caller"
     code=0
-    (cd "$work/$dir" && wine_run cmd /c caller.bat >stdout.txt 2>stderr.txt) &
+    (cd "$work/$dir" && wine_run cmd /c "$caller" >"$out" 2>"$err") &
     runner=$!
     if [ $# -gt 0 ]; then
         sleep "${DELAY:-1.5}"
@@ -41,8 +67,8 @@ check() {
     fi
     wait "$runner" || code=$?
     [ $# -eq 0 ] || devdb remove "$2"
-    output=$(tr -d '\r' <"$work/$dir/stdout.txt")
-    error=$(tr -d '\r' <"$work/$dir/stderr.txt")
+    output=$(tr -d '\r' <"$work/$dir/$out")
+    error=$(tr -d '\r' <"$work/$dir/$err")
     if [ "$output" = "$expected_output" ] && [ "$error" = "$expected_error" ] && [ "$code" = "$expected_code" ]; then
         passed=$((passed + 1))
         result=ok
