@@ -76,17 +76,6 @@ comlookup::CodePage ansi_code_page() {
     return code_page;
 }
 
-bool write_all(HANDLE handle, std::string_view bytes) {
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
-    return true;
-}
-
 // The listing has escaped everything a console would act on and left whole
 // characters only, so each line converts on its own.
 bool write_to_console(HANDLE console, std::string_view line) {
@@ -101,15 +90,9 @@ bool write_to_console(HANDLE console, std::string_view line) {
 // page the names are in, so a console gets them as UTF-16. Anything else (a
 // file, a pipe) gets the bytes unchanged: exactly what comlookup compares.
 bool write_text(HANDLE handle, std::string_view text, bool console) {
-    std::string lines;
-    for (const char c : text) {
-        if (c == '\n') {
-            lines += '\r';
-        }
-        lines += c;
-    }
+    const std::string lines = comlookup::with_crlf(text);
     if (!console) {
-        return write_all(handle, lines);
+        return comlookup::write_all(handle, lines);
     }
     // A line at a time: older consoles refuse large writes.
     std::string_view rest = lines;
@@ -187,7 +170,7 @@ std::int32_t list_ports(int argc, const char* const* argv) {
         lines += port + "\r\n";
     }
     // The bytes as they are, console or not: port names are ASCII.
-    if (!write_all(GetStdHandle(STD_OUTPUT_HANDLE), lines)) {
+    if (!comlookup::write_all(GetStdHandle(STD_OUTPUT_HANDLE), lines)) {
         comlookup::write_error_line("comlookup-list", "the list could not be written");
         return comlookup::EXIT_NOT_FOUND;
     }
